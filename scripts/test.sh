@@ -1,0 +1,44 @@
+#!/bin/sh
+# Builds everything and runs every test; prints each runner's summary.
+#   scripts/test.sh            set up (as root), build, test
+# Builds (under build/): win32 (MinGW), native (tests, tools, Wine tests),
+# asan (the native tests again under AddressSanitizer and UBSan), fuzz (clang
+# libFuzzer targets, replaying their corpora and a short bounded run).
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${KESTREL_JOBS:-$(nproc)}
+
+if [ "$(id -u)" -eq 0 ]; then
+    scripts/setup.sh
+fi
+
+step() { echo; echo "==== $*"; }
+
+step "win32 build"
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build build/win32 -j "$jobs"
+
+step "native build"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_WIN32_DIR="$root/build/win32" >/dev/null
+cmake --build build/native -j "$jobs"
+
+step "asan build"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+
+step "fuzz build"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_FUZZ=ON >/dev/null
+cmake --build build/fuzz -j "$jobs"
+
+status=0
+step "native tests (with the Wine tests)"
+(cd build/native && ctest --output-on-failure -j "$jobs") || status=1
+step "asan tests"
+(cd build/asan && ctest --output-on-failure -j "$jobs" -LE wine) || status=1
+step "fuzz regression and short runs"
+(cd build/fuzz && ctest --output-on-failure -j "$jobs") || status=1
+
+echo
+if [ $status -eq 0 ]; then echo "==== all test runs passed"; else echo "==== some test run failed"; fi
+exit $status
