@@ -1,0 +1,148 @@
+// quantum_models.cpp: the nine adaptive models and the 16-bit arithmetic
+// decoder that reads symbols from them.
+//
+// A model keeps cumulative frequencies in its own order of symbols; decoding
+// adds quantumFrequencyStep to the decoded entry and every entry before it,
+// and a total above quantumRescaleTotal is rescaled. The exact arithmetic of
+// rescale and rebuild, including the order the exchange sort leaves among
+// equal frequencies, is part of the format: any other order decodes a
+// different stream.
+#include "quantum_models.h"
+
+#include "quantum_bits.h"
+
+// Length slots 0-25 come in groups of four with 0, 0, 1, 2, 3, 4, 5 extra
+// bits (the first group eight wide); slot 26 alone means 259.
+const uint8_t quantumLengthExtraBits[quantumLengthSlots] = {
+    0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0,
+};
+
+// Position slots: 0 for slots 0-3, then slot / 2 - 1.
+const uint8_t quantumPositionExtraBits[quantumPositionSlots] = {
+    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9,
+    9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19,
+};
+
+int32_t PositionSlotsBelow(uint32_t limit) {
+    // The bases are computed here again so the answer does not depend on
+    // InitModels having run.
+    uint32_t base = 0;
+    int32_t slot = 0;
+    while (slot < quantumPositionSlots && base < limit) {
+        base += 1u << quantumPositionExtraBits[slot];
+        slot++;
+    }
+    return slot;
+}
+
+static void ResetModel(AdaptiveModel& model, int32_t symbolCount) {
+    model.symbolCount = symbolCount;
+    model.rebuildCountdown = quantumFirstRebuild;
+    for (int32_t i = 0; i <= symbolCount; i++) {
+        model.entries[i].cumFreq = static_cast<uint32_t>(symbolCount - i);
+        model.entries[i].symbol = static_cast<uint32_t>(i);
+    }
+}
+
+void InitModels(int32_t windowBits) {
+    QuantumState& state = quantumState;
+    uint32_t base = 0;
+    for (int32_t slot = 0; slot < quantumLengthSlots; slot++) {
+        state.lengthBase[slot] = base;
+        base += 1u << quantumLengthExtraBits[slot];
+    }
+    base = 0;
+    for (int32_t slot = 0; slot < quantumPositionSlots; slot++) {
+        state.positionBase[slot] = base;
+        base += 1u << quantumPositionExtraBits[slot];
+    }
+
+    uint32_t windowSize = 1u << windowBits;
+    ResetModel(state.selectorModel, quantumSelectorSymbols);
+    for (AdaptiveModel& model : state.literalModels) ResetModel(model, quantumMaxSymbols);
+    ResetModel(state.lengthModel, quantumLengthSlots);
+    ResetModel(state.posModel3, PositionSlotsBelow(windowSize < quantumMatch3Reach ? windowSize : quantumMatch3Reach));
+    ResetModel(state.posModel4, PositionSlotsBelow(windowSize < quantumMatch4Reach ? windowSize : quantumMatch4Reach));
+    ResetModel(state.posModel5, PositionSlotsBelow(windowSize));
+}
+
+void RescaleModel(AdaptiveModel& model) {
+    QuantumModelEntry* entries = model.entries;
+    int32_t n = model.symbolCount;
+    model.rebuildCountdown--;
+    if (model.rebuildCountdown != 0) {
+        // Halve the cumulative values, keeping them strictly falling so that
+        // no symbol's frequency drops to 0.
+        for (int32_t i = n - 1; i >= 0; i--) {
+            entries[i].cumFreq >>= 1;
+            if (entries[i].cumFreq <= entries[i + 1].cumFreq) entries[i].cumFreq = entries[i + 1].cumFreq + 1;
+        }
+        return;
+    }
+
+    model.rebuildCountdown = quantumRebuildInterval;
+    // Own frequencies, halved and rounded up. Going upwards leaves entry i + 1
+    // still cumulative when entry i is converted.
+    for (int32_t i = 0; i < n; i++) {
+        entries[i].cumFreq = (entries[i].cumFreq - entries[i + 1].cumFreq + 1) >> 1;
+    }
+    // The exchange sort (not stable) whose order among equal frequencies the
+    // format depends on: a later entry moves forward only when strictly more
+    // frequent than the entry at i.
+    for (int32_t i = 0; i + 1 < n; i++) {
+        for (int32_t j = i + 1; j < n; j++) {
+            if (entries[j].cumFreq > entries[i].cumFreq) {
+                QuantumModelEntry swapped = entries[i];
+                entries[i] = entries[j];
+                entries[j] = swapped;
+            }
+        }
+    }
+    for (int32_t i = n - 1; i >= 0; i--) entries[i].cumFreq += entries[i + 1].cumFreq;
+}
+
+uint32_t DecodeSymbol(AdaptiveModel& model) {
+    QuantumState& state = quantumState;
+    QuantumModelEntry* entries = model.entries;
+    uint32_t total = entries[0].cumFreq;
+    // The differences are taken in 16 bits, so range is 1 to 65536 and no
+    // division by zero or overflow can happen whatever the registers hold.
+    uint32_t range = static_cast<uint16_t>(state.high - state.low) + 1u;
+    uint32_t offset = static_cast<uint16_t>(state.code - state.low) + 1u;
+    uint32_t target = (offset * total - 1) / range;
+
+    // Smallest i whose successor's cumFreq is not above target. The entry at
+    // symbolCount holds 0, so the search ends at symbolCount - 1 at the latest.
+    int32_t last = model.symbolCount - 1;
+    int32_t i = 0;
+    while (i < last && entries[i + 1].cumFreq > target) i++;
+    uint32_t symbol = entries[i].symbol;
+
+    uint32_t low = state.low;
+    uint32_t high = low + (entries[i].cumFreq * range) / total - 1;
+    low = low + (entries[i + 1].cumFreq * range) / total;
+    uint32_t code = state.code;
+
+    // Renormalise. Registers are kept in 32-bit locals and cut to 16 bits on
+    // every shift.
+    for (;;) {
+        if ((low ^ high) & 0x8000) {
+            // Top bits differ: shift only when the interval straddles the
+            // middle closely (low 01..., high 10...).
+            if ((low & 0x4000) == 0 || (high & 0x4000) != 0) break;
+            low &= 0x3FFF;
+            high |= 0x4000;
+            code ^= 0x4000;
+        }
+        low = (low << 1) & 0xFFFF;
+        high = ((high << 1) | 1) & 0xFFFF;
+        code = ((code << 1) | ReadBit(state)) & 0xFFFF;
+    }
+    state.low = static_cast<uint16_t>(low);
+    state.high = static_cast<uint16_t>(high);
+    state.code = static_cast<uint16_t>(code);
+
+    for (int32_t k = 0; k <= i; k++) entries[k].cumFreq += quantumFrequencyStep;
+    if (entries[0].cumFreq > quantumRescaleTotal) RescaleModel(model);
+    return symbol;
+}
