@@ -20,12 +20,27 @@ enum MszipStatus : int {
 
 struct MszipContext;
 
-// With handle null: only reports the sizes (maxBlockSize clamped to 1..32768,
-// inputBufferSize = maxBlockSize + 12) and allocates nothing.
+// Reports the buffer sizes and, with a handle pointer, creates a context.
+// *maxBlockSize: in, the largest output of one call (0 or above 32768 means
+// 32768); out, the value used. *inputBufferSize: out, maxBlockSize + 12, the
+// input room one block may need. With handle null only the sizes are
+// reported and alloc/free may be null. Otherwise returns MszipNoMemory (and
+// a null handle) when alloc fails; the context is freed by MszipDestroy.
 int MszipCreate(uint32_t* maxBlockSize, CabAllocFn alloc, CabFreeFn free, uint32_t* inputBufferSize,
                 MszipContext** handle);
-// Decodes one block; *outputSize is the room on entry, the bytes produced on return.
+// Decodes one block: "CK", then a Deflate stream that runs to its final
+// block or until the output limit (*outputSize on entry, at most
+// maxBlockSize) is reached; the rest of the input is then ignored.
+// `output` must be the same 32768-byte buffer, untouched by the caller, for
+// every block of a folder: it is the history window. On MszipOk,
+// *outputSize is the number of bytes produced. Returns MszipBadContext,
+// MszipInputTooBig (inputSize above maxBlockSize + 12) or MszipDataError
+// (invalid data; the window may be partly overwritten, the context stays
+// usable).
 int MszipDecompress(MszipContext* handle, const uint8_t* input, uint32_t inputSize, uint8_t* output,
                     uint32_t* outputSize);
+// Called when another folder is selected. Changes nothing (each block starts
+// afresh and the history is the caller's buffer); checks the handle.
 int MszipReset(MszipContext* handle);
+// Clears the signature and frees the context through its free callback.
 int MszipDestroy(MszipContext* handle);
