@@ -116,10 +116,17 @@ static bool EnterPage(int32_t pageIndex) {
     return true;
 }
 
-// Called once the last position of the current page has been written.
+// Called once the last position of the current page has been written. The
+// page being left is complete, so its buffer may be the one reused: a match
+// whose source crosses a page boundary and whose output then crosses one
+// holds three pages (output, two source pages) when the fourth is needed,
+// and with 3 buffers refusing to evict the finished output page would fail
+// a sound stream.
 static bool AdvancePage() {
-    int32_t next = quantumState.paged.currentPage->pageIndex + 1;
+    QuantumPagedStore& store = quantumState.paged;
+    int32_t next = store.currentPage->pageIndex + 1;
     if (next > LastPage()) next = 0;
+    store.currentPage = nullptr;
     return EnterPage(next);
 }
 
