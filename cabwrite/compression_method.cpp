@@ -34,7 +34,7 @@ bool ParseCabMethod(const std::string& text, CabMethod* method, std::string* err
         parsed.kind = CabMethodKind::Mszip;
     } else if (text == "quantum" || text.rfind("quantum:", 0) == 0) {
         parsed.kind = CabMethodKind::Quantum;
-        if (text.size() > 8) {
+        if (text.size() > 7) {
             const std::string bits = text.substr(8);
             char* end = nullptr;
             const long value = std::strtol(bits.c_str(), &end, 10);
