@@ -28,11 +28,20 @@ int FormatText(char* dest, size_t capacity, const char* format, ...) {
     if (capacity == 0) return 0;
     va_list args;
     va_start(args, format);
+#if defined(_WIN32)
+    // The system runtime's formatter: the C99 one of MinGW brings a floating
+    // point formatter that would double the size of kestrel.exe. It knows
+    // %s, %d, %u, %x and widths, which is all the front end formats.
+    int needed = _vsnprintf(dest, capacity, format, args);
+#else
     int needed = vsnprintf(dest, capacity, format, args);
+#endif
     va_end(args);
-    if (needed < 0) {
-        dest[0] = '\0';
+    // The C99 form returns the full length; the Windows runtime's form
+    // returns -1 when the text was cut and may leave it unterminated.
+    if (needed < 0 || static_cast<size_t>(needed) >= capacity) {
+        dest[capacity - 1] = '\0';
         return 0;
     }
-    return static_cast<size_t>(needed) < capacity;
+    return 1;
 }
