@@ -7,24 +7,23 @@
 #include "byte_reader.h"
 #include "engine_steps.h"
 
+static void RecordError(CabError* error, int32_t code, int32_t detail) {
+    if (error == nullptr) return;
+    error->code = code;
+    error->detail = detail;
+    error->failed = 1;
+}
+
 CabDecoder* CabDecoderCreate(CabAllocFn alloc, CabFreeFn free, CabOpenFn open, CabReadFn read, CabWriteFn write,
                              CabCloseFn close, CabSeekFn seek, CabError* error) {
     if (alloc == nullptr || free == nullptr || open == nullptr || read == nullptr || write == nullptr ||
         close == nullptr || seek == nullptr) {
-        if (error != nullptr) {
-            error->code = CabErrMemory;
-            error->detail = 0;
-            error->failed = 1;
-        }
+        RecordError(error, CabErrMemory, 0);
         return nullptr;
     }
     CabDecoder* decoder = static_cast<CabDecoder*>(alloc(sizeof(CabDecoder)));
     if (decoder == nullptr) {
-        if (error != nullptr) {
-            error->code = CabErrMemory;
-            error->detail = 0;
-            error->failed = 1;
-        }
+        RecordError(error, CabErrMemory, 0);
         return nullptr;
     }
     std::memset(decoder, 0, sizeof(CabDecoder));
@@ -72,7 +71,9 @@ int CabDecoderProbe(CabDecoder* decoder, int32_t handle, CabInfo* info) {
     uint16_t setId = CabRead16(&reader);
     uint16_t cabinetIndex = CabRead16(&reader);
     if (versionWord != cabVersionWord) {
-        SetCabError(decoder, CabErrVersion, versionWord);
+        // Written straight into the caller's record: the probe leaves every
+        // field of the decoder as it was.
+        RecordError(decoder->error, CabErrVersion, versionWord);
         return 0;
     }
     info->cabinetSize = static_cast<int32_t>(cabinetSize);
