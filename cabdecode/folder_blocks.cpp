@@ -25,6 +25,10 @@ static bool StartFolder(CabDecoder* decoder, int32_t i) {
     // Nothing of an earlier folder's block may count towards this one.
     decoder->blockStart = 0;
     CabPutField16(decoder->blockHeader, static_cast<uint32_t>(decoder->blockHeaderSize), blockUnpackedSizeAt, 0);
+    // A folder without blocks (one that holds only empty files) leaves an
+    // empty block at hand; a file with bytes in it then asks for the next
+    // block, which either continues in the next cabinet or fails.
+    if (decoder->blocksLeft == 0) return true;
     if (!NextDataBlock(decoder)) return false;
     decoder->blockStart = 0;
     return true;

@@ -400,6 +400,23 @@ TEST_F(WalkTest, MissingCabinetIsCode1) {
     EXPECT_TRUE(recorder.notices.empty());
 }
 
+// Empty files in a folder without blocks need no block and no other cabinet.
+TEST_F(WalkTest, EmptyFilesInAFolderWithoutBlocks) {
+    CabinetSpec spec;
+    spec.folders.resize(1);
+    CabFileSpec empty;
+    empty.name = "e1";
+    spec.files = {empty};
+    empty.name = "e2";
+    spec.files.push_back(empty);
+    io.files["a.cab"] = BuildCabinet(spec);
+    ASSERT_EQ(Extract(), 1);
+    EXPECT_EQ(recorder.Types(), (std::vector<int32_t>{NoticeCabinetOpened, NoticeOpenOutput, NoticeCloseOutput,
+                                                     NoticeOpenOutput, NoticeCloseOutput}));
+    EXPECT_TRUE(recorder.Output("e1").empty());
+    EXPECT_TRUE(recorder.Output("e2").empty());
+}
+
 TEST_F(WalkTest, ZeroChecksumIsNotChecked) {
     Bytes content = PatternBytes(33, 60);
     CabinetSpec spec = OneFolderCabinet({{"f", content}});
