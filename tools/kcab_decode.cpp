@@ -52,6 +52,11 @@ bool MakeParentFolders(const std::string& root, const std::string& relative, std
     size_t slash = relative.find('/');
     while (slash != std::string::npos) {
         const std::string folder = root + relative.substr(0, slash);
+        if (slash == 0 || relative[slash - 1] == '/') {
+            // The root of an absolute target, or a doubled separator.
+            slash = relative.find('/', slash + 1);
+            continue;
+        }
         struct stat info;
         if (lstat(folder.c_str(), &info) == 0) {
             if (!S_ISDIR(info.st_mode)) {
