@@ -19,8 +19,19 @@ step "win32 build"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build build/win32 -j "$jobs"
 
+# The Wine tests run the i686 build where this machine executes i386 code, and
+# otherwise the x86-64 test build of the same sources under wine64.
+wineDir="$root/build/win32"
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    step "win64 test build (this machine cannot execute i386 code)"
+    cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build build/win64 -j "$jobs"
+    wineDir="$root/build/win64"
+fi
+
 step "native build"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_WIN32_DIR="$root/build/win32" >/dev/null
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_WIN32_DIR="$wineDir" \
+    -DKESTREL_PE32_DIR="$root/build/win32" >/dev/null
 cmake --build build/native -j "$jobs"
 
 step "asan build"

@@ -6,6 +6,10 @@
     winesession.py stop STATE_DIR     our wineserver and our Xvfb, nothing else
 
 The session is described in STATE_DIR/session.json, which wineharness.py reads.
+Where the machine executes i386 code the session is a 32-bit prefix under
+`wine`; where it cannot (some virtual machines refuse i386 executables, and
+Wine under a user-mode emulator hangs), it is a 64-bit prefix under wine64,
+and the tests run the x86-64 test build of the same sources.
 Only what this script started is ended: the Xvfb by its process id, the
 wineserver through `wineserver -k` under our own prefix.
 """
@@ -16,15 +20,32 @@ import subprocess
 import sys
 import time
 
-BOOT_TIMEOUT_S = 180
+BOOT_TIMEOUT_S = 300
+WINE64 = "/usr/lib/wine/wine64"
 
 
-def base_env(state_dir, display):
+def machine_runs_i386():
+    """False on machines whose kernel refuses i386 executables."""
+    try:
+        return subprocess.run(["/lib/ld-linux.so.2", "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
+def wine_flavour():
+    """('wine', 'win32') where i386 code runs, else wine64 with a 64-bit prefix."""
+    if machine_runs_i386():
+        return "wine", "win32"
+    return WINE64, "win64"
+
+
+def base_env(state_dir, display, arch):
     env = dict(os.environ)
     env["WINEPREFIX"] = os.path.join(state_dir, "prefix")
     env["WINEDEBUG"] = "-all"
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
-    env["WINEARCH"] = "win32"
+    env["WINEARCH"] = arch
     env["DISPLAY"] = display
     return env
 
@@ -50,15 +71,18 @@ def start(state_dir):
         xvfb.kill()
         sys.exit("winesession: Xvfb did not report a display")
     display = ":" + number.decode().strip()
-    session = {"display": display, "xvfb_pid": xvfb.pid, "prefix": os.path.join(state_dir, "prefix")}
+    wine, arch = wine_flavour()
+    session = {"display": display, "xvfb_pid": xvfb.pid, "prefix": os.path.join(state_dir, "prefix"),
+               "wine": wine, "arch": arch}
     with open(os.path.join(state_dir, "session.json"), "w") as f:
         json.dump(session, f)
-    env = base_env(state_dir, display)
-    result = subprocess.run(["wineboot", "-i"], env=env, timeout=BOOT_TIMEOUT_S,
+    env = base_env(state_dir, display, arch)
+    result = subprocess.run([wine, "wineboot", "-i"], env=env, timeout=BOOT_TIMEOUT_S,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # wineboot returns before the prefix settles; wait for its wineserver to go idle.
     subprocess.run(["wineserver", "-w"], env=env, timeout=BOOT_TIMEOUT_S)
-    print(f"winesession: display {display}, prefix {session['prefix']}, wineboot {result.returncode}")
+    print(f"winesession: {wine} ({arch}), display {display}, prefix {session['prefix']}, "
+          f"wineboot {result.returncode}")
 
 
 def stop(state_dir, quiet=False):
@@ -69,7 +93,7 @@ def stop(state_dir, quiet=False):
         return
     with open(path) as f:
         session = json.load(f)
-    env = base_env(state_dir, session["display"])
+    env = base_env(state_dir, session["display"], session.get("arch", "win32"))
     subprocess.run(["wineserver", "-k"], env=env, timeout=60,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
