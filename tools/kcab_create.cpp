@@ -226,6 +226,15 @@ bool IsOwnOutput(const std::string& path, const std::string& outputPath) {
     return own;
 }
 
+// Creates folder and its parents, like mkdir -p.
+bool MakeFolders(const std::string& folder) {
+    for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunCreate(const CreateOptions& options) {
@@ -244,6 +253,11 @@ int RunCreate(const CreateOptions& options) {
         return kcabExitUsage;
     }
 
+    const std::string outputFolder = FolderOf(options.outputPath);
+    if (!outputFolder.empty() && !MakeFolders(outputFolder)) {
+        std::fprintf(stderr, "kcab: cannot create folder %s: %s\n", outputFolder.c_str(), std::strerror(errno));
+        return kcabExitPartial;
+    }
     std::vector<InputFile> found;
     if (!CollectInputs(options.inputs, &found)) {
         return kcabExitPartial;
@@ -275,7 +289,7 @@ int RunCreate(const CreateOptions& options) {
     request.cabinetName = [firstName](uint32_t index) { return CabSetMemberName(firstName, index); };
 
     FileContentSource source(&files);
-    FileCabinetSink sink(FolderOf(options.outputPath));
+    FileCabinetSink sink(outputFolder);
     const CabWriteResult result = WriteCabinets(request, &source, &sink);
     if (result.status != CabWriteOk) {
         std::string detail = result.message;
