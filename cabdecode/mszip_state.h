@@ -35,7 +35,6 @@ struct HuffEntry {
 static_assert(sizeof(HuffEntry) == 4, "HuffEntry must stay four bytes");
 
 enum HuffOp : uint8_t {
-    HuffOpMaxExtra = 13,
     HuffOpEndOfBlock = 15,
     HuffOpLiteral = 16,
     HuffOpLinkBase = 16,  // a link's op is HuffOpLinkBase + the sub-table's width
