@@ -104,27 +104,38 @@ void RescaleModel(AdaptiveModel& model) {
 uint32_t DecodeSymbol(AdaptiveModel& model) {
     QuantumState& state = quantumState;
     QuantumModelEntry* entries = model.entries;
+    uint32_t low = state.low;
+    uint32_t high = state.high;
+    uint32_t code = state.code;
     uint32_t total = entries[0].cumFreq;
     // The differences are taken in 16 bits, so range is 1 to 65536 and no
     // division by zero or overflow can happen whatever the registers hold.
-    uint32_t range = static_cast<uint16_t>(state.high - state.low) + 1u;
-    uint32_t offset = static_cast<uint16_t>(state.code - state.low) + 1u;
-    uint32_t target = (offset * total - 1) / range;
+    uint32_t range = ((high - low) & 0xFFFF) + 1;
+    uint32_t target = ((((code - low) & 0xFFFF) + 1) * total - 1) / range;
 
-    // Smallest i whose successor's cumFreq is not above target. The entry at
-    // symbolCount holds 0, so the search ends at symbolCount - 1 at the latest.
-    int32_t last = model.symbolCount - 1;
-    int32_t i = 0;
-    while (i < last && entries[i + 1].cumFreq > target) i++;
-    uint32_t symbol = entries[i].symbol;
+    // Find the first entry whose successor's cumFreq is not above target,
+    // adding the frequency step to every entry passed on the way (the update
+    // adds it to the decoded entry and all before it). The search never goes
+    // past the last symbol, whatever target is.
+    QuantumModelEntry* entry = entries;
+    QuantumModelEntry* lastEntry = entries + model.symbolCount - 1;
+    while (entry < lastEntry && entry[1].cumFreq > target) {
+        entry->cumFreq += quantumFrequencyStep;
+        entry++;
+    }
+    uint32_t upper = entry->cumFreq;
+    uint32_t lower = entry[1].cumFreq;
+    entry->cumFreq = upper + quantumFrequencyStep;
+    uint32_t symbol = entry->symbol;
 
-    uint32_t low = state.low;
-    uint32_t high = low + (entries[i].cumFreq * range) / total - 1;
-    low = low + (entries[i + 1].cumFreq * range) / total;
-    uint32_t code = state.code;
+    // Narrow, both new bounds from the old low.
+    high = low + (upper * range) / total - 1;
+    low = low + (lower * range) / total;
 
-    // Renormalise. Registers are kept in 32-bit locals and cut to 16 bits on
-    // every shift.
+    // Renormalise. The bit reader's byte state is kept in locals; the
+    // registers are cut to 16 bits on every shift.
+    uint32_t bitBuffer = state.bitBuffer;
+    uint32_t bitsLeft = state.bitsLeft;
     for (;;) {
         if ((low ^ high) & 0x8000) {
             // Top bits differ: shift only when the interval straddles the
@@ -134,15 +145,27 @@ uint32_t DecodeSymbol(AdaptiveModel& model) {
             high |= 0x4000;
             code ^= 0x4000;
         }
+        uint32_t bit;
+        if (bitsLeft > 0) {
+            bitsLeft--;
+            bit = (bitBuffer >> bitsLeft) & 1;
+        } else {
+            state.bitBuffer = bitBuffer;
+            state.bitsLeft = 0;
+            bit = ReadBit(state);
+            bitBuffer = state.bitBuffer;
+            bitsLeft = state.bitsLeft;
+        }
         low = (low << 1) & 0xFFFF;
         high = ((high << 1) | 1) & 0xFFFF;
-        code = ((code << 1) | ReadBit(state)) & 0xFFFF;
+        code = ((code << 1) | bit) & 0xFFFF;
     }
+    state.bitBuffer = bitBuffer;
+    state.bitsLeft = bitsLeft;
     state.low = static_cast<uint16_t>(low);
     state.high = static_cast<uint16_t>(high);
     state.code = static_cast<uint16_t>(code);
 
-    for (int32_t k = 0; k <= i; k++) entries[k].cumFreq += quantumFrequencyStep;
     if (entries[0].cumFreq > quantumRescaleTotal) RescaleModel(model);
     return symbol;
 }
