@@ -93,10 +93,18 @@ bool ParseBuild(ArgumentWalker* walker, BuildRequest* request, std::string* erro
             *error = option + " is given twice";
             return false;
         }
+        static const std::set<std::string> switches = {"--no-cleanup", "--no-progress", "--in-place",
+                                                       "--ask-folder", "--check-off",   "--utf8"};
+        static const std::set<std::string> valued = {
+            "--stub",       "--output",      "--cabinet",    "--files",      "--compression", "--file-time",
+            "--program",    "--args",        "--browse-title", "--additional", "--optional",  "--split-parts",
+            "--head-size",  "--part-base",   "--string",     "--marker"};
+        if (switches.count(option) == 0 && valued.count(option) == 0) {
+            *error = "unknown option \"" + option + "\" (see kestrel-pack --help)";
+            return false;
+        }
         std::string value;
-        const bool takesValue = option != "--no-cleanup" && option != "--no-progress" && option != "--in-place" &&
-                                option != "--ask-folder" && option != "--check-off" && option != "--utf8";
-        if (takesValue && !walker->Value(option, &value, error)) return false;
+        if (valued.count(option) != 0 && !walker->Value(option, &value, error)) return false;
         const bool wasArgsAllowed = argsAllowed;
         argsAllowed = false;
         if (option == "--stub") {
