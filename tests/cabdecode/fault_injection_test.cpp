@@ -6,6 +6,7 @@
 // must extract the set correctly.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 
 #include "cabinet_set.h"
@@ -17,6 +18,8 @@ struct FaultCase {
     IoCall call;
     std::set<int32_t> codes;  // the codes a failure of this call may leave
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << IoCallName(c.call); }
 
 class FaultInjectionTest : public ::testing::TestWithParam<FaultCase> {};
 
