@@ -5,6 +5,7 @@
 
 #include "cabdecode.h"
 #include "mszip_compressor.h"
+#include "quantum_encoder.h"
 #include "stored_compressor.h"
 
 namespace {
@@ -77,9 +78,11 @@ std::unique_ptr<CabBlockCompressor> CreateBlockCompressor(const CabMethod& metho
             return compressor;
         }
         case CabMethodKind::Quantum:
-            // The Quantum encoder plugs in here.
-            *error = "this build has no Quantum encoder";
-            return nullptr;
+            if (method.quantumWindowBits < quantumMinWindowBits || method.quantumWindowBits > quantumMaxWindowBits) {
+                *error = "the Quantum window must be 10 to 21 bits, not " + std::to_string(method.quantumWindowBits);
+                return nullptr;
+            }
+            return std::make_unique<QuantumCompressor>(static_cast<uint32_t>(method.quantumWindowBits));
     }
     *error = "unknown compression method";
     return nullptr;

@@ -2,9 +2,8 @@
 // names on command lines and their compression words in folder entries.
 //
 // This is the one place where a method becomes a compression word and a
-// compressor object; the folder layer and the tools go through it. A new
-// method (Quantum) is added here: a kind, its word, its name and its
-// compressor factory.
+// compressor object; the folder layer and the tools go through it. A method
+// is added here: a kind, its word, its name and its compressor factory.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +35,6 @@ bool ParseCabMethod(const std::string& text, CabMethod* method, std::string* err
 // The method's name in the same syntax, e.g. "quantum:18".
 std::string CabMethodName(const CabMethod& method);
 
-// A fresh compressor for one folder, or null when this build has no encoder
-// for the method (*error says so) or its parameters are out of range.
+// A fresh compressor for one folder, or null when its parameters are out of
+// range (*error says so).
 std::unique_ptr<CabBlockCompressor> CreateBlockCompressor(const CabMethod& method, std::string* error);
