@@ -45,6 +45,8 @@ public:
     // 1 when the first match carries FILE_ATTRIBUTE_REPARSE_POINT: a junction
     // or symbolic link, which the clean-up removes as a link and never enters.
     int IsReparsePoint() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+    // The attributes of the first match; 0 when nothing matched.
+    DWORD GetAttributes() const { return attributes; }
 
 private:
     int kind;

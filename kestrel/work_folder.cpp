@@ -17,19 +17,23 @@ namespace {
 // Removes one entry of a folder being emptied.
 void DeleteChild(DirEntry* child) {
     const char* childPath = child->GetPath();
-    switch (child->GetKind()) {
-    case EntryFolder:
-        if (!child->IsReparsePoint()) DeleteFolderContents(child);
-        // For a junction or a folder link this removes the link alone.
+    switch (DecideChildRemoval(child->GetKind(), child->GetAttributes())) {
+    case RemovalEmptyThenRemove:
+        DeleteFolderContents(child);
         RemoveDirectoryA(childPath);
         break;
-    case EntryFile:
-        // Clearing read-only, hidden and system is done on plain files only:
-        // on a link it could reach the file it points to.
-        if (!child->IsReparsePoint()) SetFileAttributesA(childPath, FILE_ATTRIBUTE_ARCHIVE);
+    case RemovalRemoveLinkFolder:
+        // Removes a junction or folder link itself; what it points to stays.
+        RemoveDirectoryA(childPath);
+        break;
+    case RemovalDeleteFile:
+        SetFileAttributesA(childPath, FILE_ATTRIBUTE_ARCHIVE);
         DeleteFileA(childPath);
         break;
-    default:  // "." and ".."
+    case RemovalDeleteLinkFile:
+        DeleteFileA(childPath);
+        break;
+    case RemovalNone:
         break;
     }
 }
@@ -57,3 +61,5 @@ void RemoveWorkFolder() {
     DeleteFolderContents(&folder);
     RemoveDirectoryA(workDirBare);
 }
+
+static_assert(attributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT, "the portable rule tests the system's flag");

@@ -47,3 +47,15 @@ int IsTemporaryWorkFolder(const char* workDir, const char* workDirBare, const ch
     if (exeDir[0] != '\0' && strstr(workDir, exeDir) != nullptr) return 0;
     return 1;
 }
+
+ChildRemoval DecideChildRemoval(int kind, unsigned long attributes) {
+    bool link = (attributes & attributeReparsePoint) != 0;
+    switch (kind) {
+    case 1:
+        return link ? RemovalDeleteLinkFile : RemovalDeleteFile;
+    case 2:
+        return link ? RemovalRemoveLinkFolder : RemovalEmptyThenRemove;
+    default:
+        return RemovalNone;
+    }
+}

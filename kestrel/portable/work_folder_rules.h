@@ -21,3 +21,20 @@ int IsDriveRootText(const char* path);
 // Empty paths, a picked folder (whose two forms are the same text) and
 // exeDir give 0.
 int IsTemporaryWorkFolder(const char* workDir, const char* workDirBare, const char* exeDir);
+
+// What the clean-up does with one entry of a folder being emptied, from the
+// entry's kind (DirEntry kinds: 1 file, 2 folder) and the attributes of its
+// directory-search match. A reparse point (a junction or symbolic link) is
+// never entered and never has its attributes changed: that could reach what
+// it points to; it is removed as a link.
+enum ChildRemoval {
+    RemovalNone,            // ".", "..", or nothing there
+    RemovalEmptyThenRemove, // a plain folder: empty it, then remove it
+    RemovalRemoveLinkFolder,// a folder link: RemoveDirectoryA on the link alone
+    RemovalDeleteFile,      // a plain file: attributes to archive only, then delete
+    RemovalDeleteLinkFile,  // a file link: delete the link, attributes untouched
+};
+
+const unsigned long attributeReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+
+ChildRemoval DecideChildRemoval(int kind, unsigned long attributes);

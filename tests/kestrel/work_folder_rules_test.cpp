@@ -57,3 +57,29 @@ TEST(WorkFolderRules, OnlyTheTemporaryFolderIsRemovable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WorkFolderRules, LinksAreNeverEnteredNorTouched) {
+    const unsigned long readOnly = 0x1, hidden = 0x2, directory = 0x10, archive = 0x20;
+    struct Case {
+        int kind;
+        unsigned long attributes;
+        ChildRemoval removal;
+    } cases[] = {
+        {1, archive, RemovalDeleteFile},
+        {1, readOnly | hidden, RemovalDeleteFile},
+        {1, archive | attributeReparsePoint, RemovalDeleteLinkFile},     // file symbolic link
+        {2, directory, RemovalEmptyThenRemove},
+        {2, directory | attributeReparsePoint, RemovalRemoveLinkFolder}, // junction or folder link
+        {2, directory | readOnly | attributeReparsePoint, RemovalRemoveLinkFolder},
+        {0, directory, RemovalNone},                                     // "." and ".."
+        {0, 0, RemovalNone},
+        {4, directory, RemovalNone},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecideChildRemoval(c.kind, c.attributes), c.removal) << c.kind << " " << c.attributes;
+    }
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 //                                   each child, and ChildAt past the end
 //   remove|WORKDIR|WORKDIRBARE|EXEDIR   RemoveWorkFolder with those paths
 //   attrib|PATH|HEX                 SetFileAttributesA, then the attributes read back
+//   delete|PATH, rmdir|PATH         DeleteFileA, RemoveDirectoryA and their results
 // Each command prints one line that starts with its line number.
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,12 @@ int main(int argc, char** argv) {
             PrintList(number, fields[1]);
         } else if (strcmp(fields[0], "attrib") == 0 && count == 3) {
             SetAttributes(number, fields[1], fields[2]);
+        } else if (strcmp(fields[0], "delete") == 0 && count == 2) {
+            BOOL ok = DeleteFileA(fields[1]);
+            printf("%d delete ok=%d error=%lu\n", number, ok ? 1 : 0, ok ? 0ul : GetLastError());
+        } else if (strcmp(fields[0], "rmdir") == 0 && count == 2) {
+            BOOL ok = RemoveDirectoryA(fields[1]);
+            printf("%d rmdir ok=%d error=%lu\n", number, ok ? 1 : 0, ok ? 0ul : GetLastError());
         } else if (strcmp(fields[0], "remove") == 0 && count == 4) {
             RunRemove(number, fields[1], fields[2], fields[3]);
         } else {

@@ -1,4 +1,4 @@
-"""Reads and rewrites resources of a 32-bit PE file, for the kestrel tests.
+"""Reads and rewrites resources of a PE file (PE32 or PE32+), for the kestrel tests.
 
 Only what the tests need: finding a resource by type and id, decoding and
 re-encoding string-table blocks in place (same byte size), and decoding
@@ -18,9 +18,12 @@ class PeImage:
         sections, optional_size = struct.unpack_from("<H12xH", self.data, pe + 6)
         optional = pe + 24
         magic = struct.unpack_from("<H", self.data, optional)[0]
-        if magic != 0x10B:
-            raise ValueError("not PE32")
-        self.resource_rva, self.resource_size = struct.unpack_from("<II", self.data, optional + 96 + 2 * 8)
+        # The data directories follow the optional header's fixed part: 96
+        # bytes in PE32, 112 in PE32+ (the x86-64 test build).
+        directories = {0x10B: 96, 0x20B: 112}.get(magic)
+        if directories is None:
+            raise ValueError("neither PE32 nor PE32+")
+        self.resource_rva, self.resource_size = struct.unpack_from("<II", self.data, optional + directories + 2 * 8)
         self.sections = []
         table = optional + optional_size
         for i in range(sections):

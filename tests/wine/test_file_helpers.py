@@ -117,14 +117,21 @@ class RemoveWorkFolderUnderWine(unittest.TestCase):
         temp = os.path.join(self.root, "windows", "temp")
         work = os.path.join(temp, "KSV000")
         files = self.make_tree(work)
-        # Outside targets that links inside the work folder point to.
+        # A second work folder holds a folder link to a folder outside. Wine
+        # shows a Linux symbolic link to a folder as a reparse point, as
+        # Windows shows a junction; links to files it shows as plain files,
+        # so their rule is tested natively (DecideChildRemoval).
+        linked_work = os.path.join(temp, "KSV002")
+        self.make_tree(linked_work)
         outside = os.path.join(self.root, "outside")
-        os.makedirs(os.path.join(outside, "kept"))
-        keep_file = os.path.join(outside, "kept", "precious.txt")
-        with open(keep_file, "w") as f:
-            f.write("keep")
-        os.symlink(os.path.join(outside, "kept"), os.path.join(work, "sub", "folder-link"))
-        os.symlink(keep_file, os.path.join(work, "file-link.txt"))
+        os.makedirs(os.path.join(outside, "kept", "inner"))
+        keep_files = [os.path.join(outside, "kept", "precious.txt"),
+                      os.path.join(outside, "kept", "inner", "also.txt")]
+        for keep in keep_files:
+            with open(keep, "w") as f:
+                f.write("keep")
+        link = os.path.join(linked_work, "sub", "folder-link")
+        os.symlink(os.path.join(outside, "kept"), link)
         # Folders that must survive: the package's own folder, a picked folder,
         # a KSV folder beneath the package's folder, a drive root of its own.
         own = os.path.join(self.root, "package")
@@ -148,8 +155,8 @@ class RemoveWorkFolderUnderWine(unittest.TestCase):
             ["attrib", w(files[0]), "%x" % FILE_ATTRIBUTE_READONLY],
             ["attrib", w(files[1]), "%x" % (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)],
             ["attrib", w(files[3]), "%x" % (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN)],
-            ["entry", w(os.path.join(work, "sub", "folder-link"))],
-            ["entry", w(os.path.join(work, "file-link.txt"))],
+            ["attrib", w(os.path.dirname(files[2])), "%x" % (FILE_ATTRIBUTE_READONLY | 0x10)],
+            ["entry", w(link)],
             ["remove", "", "", own_dir],                                   # nothing settled
             ["remove", own_dir, own_dir, own_dir],                         # extracted in place
             ["remove", w(beneath) + "\\", w(beneath), own_dir],           # beneath the own folder
@@ -157,17 +164,24 @@ class RemoveWorkFolderUnderWine(unittest.TestCase):
             ["remove", "Q:\\", "Q:\\", own_dir],                           # a picked drive root
             ["remove", "Q:\\", "Q:", own_dir],
             ["remove", w(work) + "\\", w(work), own_dir],                 # the temporary folder
+            ["remove", w(linked_work) + "\\", w(linked_work), own_dir],   # one with a folder link
         ]
         out = run_probe(self.root, commands)
-        self.assertIn("ok=1", out[1])
-        print("folder link as Wine shows it: %s" % out[4])
-        print("file link as Wine shows it: %s" % out[5])
+        for n in (1, 2, 3):
+            self.assertIn("ok=1", out[n])
+        self.assertEqual(fields_of(out[5])["reparse"], "1", out[5])
 
         self.assertFalse(os.path.lexists(work), "the temporary work folder is left: %s"
                          % [os.path.join(p, n) for p, d, fs in os.walk(work) for n in d + fs])
         self.assertTrue(os.path.isdir(temp))
-        self.assertTrue(os.path.exists(keep_file), "a link's target was deleted")
-        self.assertTrue(os.path.isdir(os.path.join(outside, "kept")))
+        for keep in keep_files:
+            self.assertTrue(os.path.exists(keep), "a link's target was touched: %s" % keep)
+        # Everything but the link is gone; Wine cannot remove a Linux symbolic
+        # link through RemoveDirectoryA (Windows removes a junction so), so
+        # the link and the folders holding it may stay.
+        left = sorted(os.path.relpath(os.path.join(p, n), linked_work)
+                      for p, d, fs in os.walk(linked_work) for n in d + fs)
+        self.assertLessEqual(set(left), {"sub", os.path.join("sub", "folder-link")}, left)
         for survivor in own_files + beneath_files + picked_files + drive_files:
             self.assertTrue(os.path.exists(survivor), survivor)
 

@@ -19,7 +19,8 @@ BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82
 
 
 def stub_path():
-    return os.path.join(os.environ["KESTREL_WIN32_DIR"], "kestrel.exe")
+    """The i686 deliverable (the Wine tests may run an x86-64 test build instead)."""
+    return os.path.join(os.environ["KESTREL_PE32_DIR"], "kestrel.exe")
 
 
 class StubBuild(unittest.TestCase):
