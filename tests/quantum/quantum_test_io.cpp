@@ -54,7 +54,10 @@ int32_t TestOpen(const char* path, int32_t flags, int32_t mode) {
         return -1;
     }
     TestFile file;
-    file.name.assign(path, 6);
+    // The scratch file's name is "*", NUL and the window size: 6 bytes.
+    file.name.assign(path, path[0] == '*' ? 6 : std::strlen(path));
+    auto existing = testFiles.named.find(file.name);
+    if (existing != testFiles.named.end()) file.bytes = existing->second;
     file.flags = flags;
     file.mode = mode;
     testFiles.files.push_back(file);

@@ -37,7 +37,7 @@ struct TestIoEvent {
 };
 
 struct TestFile {
-    std::string name;  // the first 6 bytes of the name as passed
+    std::string name;  // the name as passed; for the scratch file ("*") its 6 bytes
     int32_t flags = 0;
     int32_t mode = 0;
     std::vector<uint8_t> bytes;
@@ -56,6 +56,9 @@ struct TestFiles {
     TestFaultKind faultKind = FaultNone;
     std::map<TestIoOp, int> calls;
     std::vector<TestFile> files;  // handle = index + 100
+    // Files that exist before the test opens them (a cabinet), by name;
+    // any other name opens a new empty file.
+    std::map<std::string, std::vector<uint8_t>> named;
     std::vector<TestIoEvent> events;
 };
 extern TestFiles testFiles;
