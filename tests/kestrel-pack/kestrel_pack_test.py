@@ -15,6 +15,7 @@ import filecmp
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -91,6 +92,21 @@ def flip(path, offset):
         f.write(bytes([byte[0] ^ 0x01]))
 
 
+def is_x64(path):
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    offset = struct.unpack_from("<I", head, 0x3C)[0]
+    return struct.unpack_from("<H", head, offset + 4)[0] == 0x8664
+
+
+def tools_for(args, stub):
+    """objdump and windres that read the stub's machine: the x86-64 MinGW tools
+    beside the i686 ones for an x86-64 stub."""
+    if not is_x64(stub):
+        return args.objdump, args.windres
+    return tuple(path.replace("i686-w64-mingw32", "x86_64-w64-mingw32") for path in (args.objdump, args.windres))
+
+
 def make_payload(folder):
     os.makedirs(os.path.join(folder, "docs"))
     with open(os.path.join(folder, "setup.exe"), "wb") as f:
@@ -102,9 +118,10 @@ def make_payload(folder):
 def test_stub(args, stub, work):
     tool = args.tool
     print("== stub " + stub)
+    objdump, windres = tools_for(args, stub)
     payload = os.path.join(work, "payload")
     make_payload(payload)
-    stub_strings, stub_others = decompile(args.windres, stub)
+    stub_strings, stub_others = decompile(windres, stub)
 
     out = os.path.join(work, "one")
     os.makedirs(out)
@@ -119,7 +136,7 @@ def test_stub(args, stub, work):
 
     # The string table as windres reads it back.
     size = os.path.getsize(package)
-    strings, others = decompile(args.windres, package)
+    strings, others = decompile(windres, package)
     stub_size = int(strings.get(461, "0"))
     payload_size = int(strings.get(469, "-1"))
     check(stub_size == size - payload_size - 15, "stubSize %d does not meet the marker" % stub_size)
@@ -129,7 +146,7 @@ def test_stub(args, stub, work):
                      468: str(payload_size), 469: str(payload_size), 471: "0"})
     check(strings == expected, "string table read back by windres:\n  got      %s\n  expected %s" % (strings, expected))
     check(others == stub_others, "the other resources changed:\n--- stub\n%s\n--- package\n%s" % (stub_others, others))
-    objdump_checks(args.objdump, package, payload_size)
+    objdump_checks(objdump, package, payload_size)
     with open(package, "rb") as f:
         f.seek(stub_size)
         marker = f.read(15).decode("latin-1")
@@ -148,7 +165,9 @@ def test_stub(args, stub, work):
         flip(damaged, offset)
         status, text = run([tool, "verify", damaged], 1, "verify with a flipped byte in the " + name)
         check("does not match" in text, "verify does not name the mismatch in the %s: %s" % (name, text))
-    capital = os.path.join(out, "capital.exe")
+    # The same package (same name, so the same entry 465) with the digits in capitals.
+    os.makedirs(os.path.join(work, "capital"))
+    capital = os.path.join(work, "capital", "setup-pkg.exe")
     run(build + ["--output", capital, "--marker", marker[:7] + marker[7:].upper()], 0, "build with --marker")
     status, text = run([tool, "verify", capital], 1 if marker[7:] != marker[7:].upper() else 0, "verify capitals")
     if marker[7:] != marker[7:].upper():
@@ -157,7 +176,7 @@ def test_stub(args, stub, work):
     # --string wins over the computed values and the stub's own texts.
     override = os.path.join(out, "override.exe")
     run(build + ["--output", override, "--string", "103=Renamed", "--string", "468=1"], 0, "build with --string")
-    strings, _ = decompile(args.windres, override)
+    strings, _ = decompile(windres, override)
     check(strings.get(103) == "Renamed" and strings.get(468) == "1", "overrides not stored: %s" % strings)
 
     # Split parts beside the package.
@@ -182,6 +201,8 @@ def test_stub(args, stub, work):
     status, text = run([tool, "build", "--stub", package, "--output", os.path.join(out, "x.exe"), "--files", payload],
                        1, "build on a package")
     check("already a package" in text, "packing a package is not refused clearly: " + text)
+    status, text = run(build + ["--output", os.path.join(payload, "docs", "..", "inside.exe")], 1, "output inside --files")
+    check("lies inside the folder" in text, "an output inside the packed folder is not refused: " + text)
 
 
 def test_command_line(tool, work):
@@ -206,6 +227,8 @@ def main():
     parser.add_argument("--windres", required=True)
     parser.add_argument("--stub", action="append", default=[])
     args = parser.parse_args()
+    # Stubs of other builds (the x86-64 fixture) come through the environment.
+    args.stub += [s for s in os.environ.get("KESTREL_PACK_EXTRA_STUBS", "").split(os.pathsep) if s]
     work = tempfile.mkdtemp(prefix="kestrel-pack-test-")
     try:
         test_command_line(args.tool, work)

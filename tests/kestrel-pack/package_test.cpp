@@ -373,8 +373,16 @@ TEST_P(PackageTest, RefusesWhatCannotMakeAPackage) {
     }
 }
 
+#ifdef FIXTURE_STUB_X64
+std::vector<uint8_t> FixtureStubX64() { return ReadTestFile(FIXTURE_STUB_X64); }
+#define X64_STUB_CASE , StubCase{"X64", FixtureStubX64}
+#else
+#define X64_STUB_CASE
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Stubs, PackageTest,
-                         ::testing::Values(StubCase{"LinkerLayout", FixtureStub}, StubCase{"ResourcesLast", FixtureStubLast}),
+                         ::testing::Values(StubCase{"LinkerLayout", FixtureStub},
+                                           StubCase{"ResourcesLast", FixtureStubLast} X64_STUB_CASE),
                          [](const ::testing::TestParamInfo<StubCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -42,7 +42,11 @@ TestPeSpec MovableSpec() {
 
 TEST(PeImage, LinkerChecksumMatchesOurs) {
     // The MinGW linker stores the image checksum; ours must agree with it.
-    for (const std::vector<uint8_t>& stub : {FixtureStub(), FixtureStubLast()}) {
+    std::vector<std::vector<uint8_t>> stubs = {FixtureStub(), FixtureStubLast()};
+#ifdef FIXTURE_STUB_X64
+    stubs.push_back(ReadTestFile(FIXTURE_STUB_X64));
+#endif
+    for (const std::vector<uint8_t>& stub : stubs) {
         PeImage image;
         std::string error;
         ASSERT_TRUE(ParsePeImage(stub, &image, &error)) << error;
@@ -142,8 +146,9 @@ TEST(PeImage, ParseRefusals) {
         {"empty", [](std::vector<uint8_t>* f) { f->clear(); }, "no \"MZ\""},
         {"no PE signature", [](std::vector<uint8_t>* f) { (*f)[0x40] = 'X'; }, "no \"PE\""},
         {"PE offset past the end", [](std::vector<uint8_t>* f) { PutLe32(f, 0x3C, 0xFFFFFFF0u); }, "no \"PE\""},
-        {"x64 machine", [](std::vector<uint8_t>* f) { PutLe16(f, 0x44, 0x8664); }, "not a 32-bit x86"},
-        {"PE32+ magic", [](std::vector<uint8_t>* f) { PutLe16(f, 0x58, 0x20B); }, "not a PE32"},
+        {"ARM machine", [](std::vector<uint8_t>* f) { PutLe16(f, 0x44, 0x1C0); }, "not an x86 image"},
+        {"x86-64 machine with a PE32 header", [](std::vector<uint8_t>* f) { PutLe16(f, 0x44, 0x8664); }, "not a PE32+"},
+        {"i386 machine with a PE32+ header", [](std::vector<uint8_t>* f) { PutLe16(f, 0x58, 0x20B); }, "not a PE32 image"},
         {"cut short", [](std::vector<uint8_t>* f) { f->resize(f->size() - 0x200); }, "runs past the end"},
         {"file alignment 0", [](std::vector<uint8_t>* f) { PutLe32(f, 0x58 + 36, 0); }, "alignments"},
         {"section table past the end", [](std::vector<uint8_t>* f) { PutLe16(f, 0x46, 0xFFFF); }, "section table"},

@@ -140,6 +140,20 @@ bool ListHostFolder(const std::string& folder, std::vector<HostFileInfo>* files,
     return true;
 }
 
+bool HostPathIsInside(const std::string& path, const std::string& folder) {
+    std::error_code code;
+    const fs::path resolvedPath = fs::weakly_canonical(PathOf(path), code);
+    if (code) return false;
+    const fs::path resolvedFolder = fs::weakly_canonical(PathOf(folder), code);
+    if (code) return false;
+    auto p = resolvedPath.begin();
+    for (auto f = resolvedFolder.begin(); f != resolvedFolder.end(); ++f, ++p) {
+        if (f->empty()) continue;  // a trailing separator
+        if (p == resolvedPath.end() || *p != *f) return false;
+    }
+    return true;
+}
+
 std::string HostFolderOf(const std::string& path) {
     for (size_t i = path.size(); i > 0; --i) {
         if (IsSeparator(path[i - 1])) return path.substr(0, i);

@@ -40,6 +40,10 @@ struct HostFileInfo {
 // refused with a message; so is a folder that cannot be read.
 bool ListHostFolder(const std::string& folder, std::vector<HostFileInfo>* files, std::string* error);
 
+// True when path names folder or something below it (after resolving "..",
+// links and the current folder); false when either cannot be resolved.
+bool HostPathIsInside(const std::string& path, const std::string& folder);
+
 // Folder part of a path, with its trailing separator ("" for a bare name).
 std::string HostFolderOf(const std::string& path);
 

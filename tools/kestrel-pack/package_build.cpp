@@ -173,6 +173,10 @@ bool BuildPackage(const BuildRequest& request, BuildReport* report, std::string*
     if (!ReadHostFile(request.stubPath, &stub, error)) return false;
     if (!request.cabinetPath.empty()) {
         if (!ReadHostFile(request.cabinetPath, &payload, error)) return false;
+    } else if (HostPathIsInside(request.outputPath, request.folder.folder)) {
+        *error = "the output " + request.outputPath + " lies inside the folder " + request.folder.folder +
+                 " that is packed; the next build would pack this package into itself";
+        return false;
     } else if (!MakeFolderCabinet(request.folder, &payload, &report->packedFiles, error)) {
         return false;
     }

@@ -14,11 +14,12 @@ namespace {
 //     +0 u16 machine  +2 u16 section count  +4 u32 time stamp
 //     +8 u32 symbol table pointer  +12 u32 symbol count
 //     +16 u16 optional header size  +18 u16 characteristics
-//   Optional header (PE32):
-//     +0 u16 magic 0x10B   +8 u32 SizeOfInitializedData
+//   Optional header (PE32; PE32+ where it differs):
+//     +0 u16 magic 0x10B (PE32+: 0x20B)   +8 u32 SizeOfInitializedData
 //     +32 u32 SectionAlignment   +36 u32 FileAlignment
 //     +56 u32 SizeOfImage        +60 u32 SizeOfHeaders   +64 u32 CheckSum
-//     +92 u32 NumberOfRvaAndSizes   +96 data directories, 8 bytes each
+//     +92 u32 NumberOfRvaAndSizes (PE32+: +108)
+//     +96 data directories, 8 bytes each (PE32+: +112)
 //   Section header, 40 bytes:
 //     +0 name[8]  +8 VirtualSize  +12 VirtualAddress  +16 SizeOfRawData
 //     +20 PointerToRawData  +24 PointerToRelocations  +28 PointerToLinenumbers
@@ -26,7 +27,9 @@ namespace {
 const size_t dosLfanewOffset = 0x3C;
 const size_t coffHeaderBytes = 20;
 const uint16_t machineI386 = 0x14C;
+const uint16_t machineAmd64 = 0x8664;
 const uint16_t magicPe32 = 0x10B;
+const uint16_t magicPe32Plus = 0x20B;
 const size_t optInitializedData = 8;
 const size_t optSectionAlignment = 32;
 const size_t optFileAlignment = 36;
@@ -34,9 +37,11 @@ const size_t optSizeOfImage = 56;
 const size_t optSizeOfHeaders = 60;
 const size_t optDirectoryCount = 92;
 const size_t optDirectories = 96;
+const size_t optPlusExtraBytes = 16;  // PE32+ widens four stack and heap fields
 const size_t sectionHeaderBytes = 40;
 const size_t symbolRecordBytes = 18;
 const uint16_t relocTypeAbsolute = 0;  // padding entry of a relocation block
+const uint16_t relocTypeDir64 = 10;    // patches 8 bytes; every other type at most 4
 
 const char* DirectoryName(size_t index) {
     static const char* const names[] = {"export",         "import",       "resource",     "exception",
@@ -90,7 +95,8 @@ bool RelocationsStayBelow(const std::vector<uint8_t>& file, const PeImage& image
         for (size_t at = offset + 8; at + 2 <= offset + blockBytes; at += 2) {
             uint16_t entry = 0;
             reader.U16(at, &entry);
-            if ((entry >> 12) != relocTypeAbsolute && uint64_t(page) + (entry & 0xFFF) + 4 > limitRva) {
+            const uint32_t width = (entry >> 12) == relocTypeDir64 ? 8 : 4;
+            if ((entry >> 12) != relocTypeAbsolute && uint64_t(page) + (entry & 0xFFF) + width > limitRva) {
                 return Fail(error, "a base relocation patches the resource section or a section after it (at " +
                                        Hex(page + (entry & 0xFFF)) + "), so they cannot be moved");
             }
@@ -121,34 +127,44 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
         !reader.U16(coff + 16, &optionalBytes)) {
         return Fail(error, "the file ends inside its COFF header");
     }
-    if (machine != machineI386) return Fail(error, "not a 32-bit x86 image (machine " + Hex(machine) + ")");
+    if (machine != machineI386 && machine != machineAmd64) {
+        return Fail(error, "not an x86 image (machine " + Hex(machine) + "); kestrel stubs are i386 (or x86-64) images");
+    }
     image->optionalOffset = coff + coffHeaderBytes;
     const size_t opt = image->optionalOffset;
     uint16_t magic = 0;
     uint32_t directoryCount = 0;
-    if (optionalBytes < optDirectories || !reader.Has(opt, optionalBytes) || !reader.U16(opt, &magic)) {
+    if (!reader.Has(opt, optionalBytes) || !reader.U16(opt, &magic)) {
         return Fail(error, "the file ends inside its optional header");
     }
-    if (magic != magicPe32) return Fail(error, "not a PE32 image (optional header magic " + Hex(magic) + ")");
+    const uint16_t expectedMagic = machine == machineI386 ? magicPe32 : magicPe32Plus;
+    if (magic != expectedMagic) {
+        return Fail(error, std::string("not a ") + (machine == machineI386 ? "PE32" : "PE32+") +
+                               " image (optional header magic " + Hex(magic) + " for machine " + Hex(machine) + ")");
+    }
+    image->pe32Plus = magic == magicPe32Plus;
+    const size_t extra = image->pe32Plus ? optPlusExtraBytes : 0;
+    image->directoriesOffset = opt + optDirectories + extra;
+    if (optionalBytes < optDirectories + extra) return Fail(error, "the optional header is too short");
     reader.U32(opt + optInitializedData, &image->sizeOfInitializedData);
     reader.U32(opt + optSectionAlignment, &image->sectionAlignment);
     reader.U32(opt + optFileAlignment, &image->fileAlignment);
     reader.U32(opt + optSizeOfImage, &image->sizeOfImage);
     reader.U32(opt + optSizeOfHeaders, &image->sizeOfHeaders);
     reader.U32(opt + 64, &image->checksum);
-    reader.U32(opt + optDirectoryCount, &directoryCount);
+    reader.U32(opt + optDirectoryCount + extra, &directoryCount);
     const auto isPowerOfTwo = [](uint32_t value) { return value != 0 && (value & (value - 1)) == 0; };
     if (!isPowerOfTwo(image->fileAlignment) || !isPowerOfTwo(image->sectionAlignment) ||
         image->sectionAlignment < image->fileAlignment) {
         return Fail(error, "the image's alignments (file " + Hex(image->fileAlignment) + ", section " +
                                Hex(image->sectionAlignment) + ") are not valid");
     }
-    const size_t directoriesFitting = (optionalBytes - optDirectories) / 8;
+    const size_t directoriesFitting = (optionalBytes - optDirectories - extra) / 8;
     if (directoryCount > directoriesFitting) return Fail(error, "the data directories run past the optional header");
     for (size_t i = 0; i < directoryCount; ++i) {
         PeDirectory directory;
-        reader.U32(opt + optDirectories + 8 * i, &directory.rva);
-        reader.U32(opt + optDirectories + 8 * i + 4, &directory.size);
+        reader.U32(image->directoriesOffset + 8 * i, &directory.rva);
+        reader.U32(image->directoriesOffset + 8 * i + 4, &directory.size);
         image->directories.push_back(directory);
     }
     image->sectionTableOffset = opt + optionalBytes;
@@ -315,7 +331,7 @@ bool ReplaceResourceSection(const std::vector<uint8_t>& file, const PeImage& ima
                                                               image.sectionAlignment));
     }
     const size_t opt = image.optionalOffset;
-    const size_t directories = opt + optDirectories;
+    const size_t directories = image.directoriesOffset;
     PutLe32(&out, directories + 8 * PeDirResource + 4, static_cast<uint32_t>(resourceBytes.size()));
     if (image.directories.size() > PeDirBaseReloc) {
         const uint32_t rva = image.directories[PeDirBaseReloc].rva;

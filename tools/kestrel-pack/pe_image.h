@@ -1,5 +1,6 @@
-// pe_image.h: the headers of a 32-bit Windows executable (PE32, i386), and the
-// rewrite that gives it a new resource section.
+// pe_image.h: the headers of a Windows executable (PE32 for i386; PE32+ for
+// x86-64 as well, the build that Wine runs on machines without i386 support),
+// and the rewrite that gives it a new resource section.
 //
 // Only what a resource rewrite needs is parsed: the COFF header, the PE32
 // optional header with its data directories, the section table and the COFF
@@ -53,7 +54,9 @@ struct PeDirectory {
 };
 
 struct PeImage {
+    bool pe32Plus = false;          // x86-64 image
     size_t optionalOffset = 0;      // file offset of the optional header
+    size_t directoriesOffset = 0;   // file offset of the first data directory
     size_t sectionTableOffset = 0;  // file offset of the first section header
     uint32_t sectionAlignment = 0;
     uint32_t fileAlignment = 0;
@@ -71,8 +74,8 @@ struct PeImage {
 };
 
 // Parses the headers of file. Returns false with a message a person can act
-// on for anything that is not a PE32 i386 image or whose headers or section
-// data lie outside the file.
+// on for anything that is not a PE32 i386 (or PE32+ x86-64) image or whose
+// headers or section data lie outside the file.
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error);
 
 // The index of the section that the resource directory starts; false (with a
