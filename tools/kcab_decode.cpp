@@ -46,9 +46,12 @@ const char* NextCabinetProblem(int code) {
 }
 
 // Creates every folder of relative (a '/'-joined path) below root; the last
-// component is the file and is not created. Refuses to pass through anything
-// that is not a real folder, so a link planted in the target cannot lead out.
-bool MakeParentFolders(const std::string& root, const std::string& relative, std::string* problem) {
+// component is the file and is not created. For names from a cabinet
+// (followLinks false) it refuses to pass through anything that is not a real
+// folder, so a link planted in the target cannot lead out; the target folder
+// that the user names may itself be reached through links.
+bool MakeParentFolders(const std::string& root, const std::string& relative, bool followLinks,
+                       std::string* problem) {
     size_t slash = relative.find('/');
     while (slash != std::string::npos) {
         const std::string folder = root + relative.substr(0, slash);
@@ -58,7 +61,7 @@ bool MakeParentFolders(const std::string& root, const std::string& relative, std
             continue;
         }
         struct stat info;
-        if (lstat(folder.c_str(), &info) == 0) {
+        if ((followLinks ? stat(folder.c_str(), &info) : lstat(folder.c_str(), &info)) == 0) {
             if (!S_ISDIR(info.st_mode)) {
                 *problem = folder + " exists and is not a folder";
                 return false;
@@ -89,7 +92,7 @@ int32_t OpenOutput(DecodeSession* session, const CabNotice* notice) {
         return 0;
     }
     std::string problem;
-    if (!MakeParentFolders(session->targetDir, relative, &problem)) {
+    if (!MakeParentFolders(session->targetDir, relative, false, &problem)) {
         std::fprintf(stderr, "kcab: skipped \"%s\": %s\n", name.c_str(), problem.c_str());
         ++session->skippedFiles;
         return 0;
@@ -236,7 +239,7 @@ int RunDecode(DecodeMode mode, const std::string& cabinetPath, const std::string
         session.targetDir = targetDir.empty() ? std::string("./") : targetDir;
         if (session.targetDir.back() != '/') session.targetDir += '/';
         std::string problem;
-        if (!MakeParentFolders("", session.targetDir, &problem)) {
+        if (!MakeParentFolders("", session.targetDir, true, &problem)) {
             std::fprintf(stderr, "kcab: %s\n", problem.c_str());
             return kcabExitPartial;
         }

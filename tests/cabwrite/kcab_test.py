@@ -173,6 +173,17 @@ def main():
           "only the safe files were written, all inside the target: %r" % all_files("sandbox"))
     check(not os.path.exists("/abs") and not os.path.exists("/x"), "nothing written at the root")
 
+    # A link planted in the target does not lead out of it.
+    os.makedirs("linked/target")
+    os.makedirs("linked/outside")
+    os.symlink(os.path.abspath("linked/outside"), "linked/target/sub")
+    with open("plain.cab", "wb") as f:
+        f.write(stored_cabinet([("ok.txt", b"fine"), ("sub\\good.txt", b"good")]))
+    code, _, err = run("extract", "plain.cab", "linked/target")
+    check(code == 1 and "sub" in err, "a linked folder in the target is not followed: %d %s" % (code, err))
+    check(os.listdir("linked/outside") == [] and os.path.exists("linked/target/ok.txt"),
+          "nothing written through the link, the rest extracted")
+
     # Damaged and foreign input.
     damaged = bytearray(first)
     damaged[-100] ^= 0xFF
