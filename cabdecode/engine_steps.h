@@ -36,28 +36,60 @@ int32_t CallHook(CabDecoder* decoder, int32_t kind, uint8_t* reserve, uint16_t r
 // expectedIndex (code 10). Handles opened so far stay open on failure.
 bool OpenCabinet(CabDecoder* decoder, const char* name, bool expectSet, uint16_t expectedSetId,
                  int32_t expectedIndex);
+// Reads a NUL-terminated string of at most 255 characters at listHandle's
+// position into buffer (cabNameBufferBytes) and leaves the position just
+// behind its NUL. Code 4 when nothing could be read or no NUL lies within the
+// bytes read; buffer is then empty.
 bool ReadCabString(CabDecoder* decoder, char* buffer);
+// Sends NoticeCabinetOpened for the cabinet just read, then HookCabinet.
+// Code 11 when either answers -1.
 bool NotifyCabinetOpened(CabDecoder* decoder);
 
 // file_walk.cpp
+// Reads the next FileEntry and its name through listHandle (code 4).
 bool ReadFileEntry(CabDecoder* decoder);
+// Writes the file in fileEntry to outputHandle and sends NoticeCloseOutput.
+// On every failure but a close answer of 0 the output handle is closed here;
+// in all cases outputHandle is -1 afterwards.
 bool CopyFileData(CabDecoder* decoder);
 
 // folder_blocks.cpp
+// Makes the file's folder the current one, reading its first block unless
+// it is already current (or the walk continues a folder from the previous
+// cabinet). An index outside the cabinet's folders is code 4.
 bool SelectFolder(CabDecoder* decoder, uint16_t folderIndex);
 // Reads the current folder again from its first block (files out of order).
 bool RestartFolder(CabDecoder* decoder);
 // Reads FolderEntry i and sets up its decompressor. With continuation set,
 // the entry must continue the folder at hand: same compression word.
 bool ReadFolderEntry(CabDecoder* decoder, int32_t i, bool continuation);
+// Moves to the next block of the current folder, following it into the
+// next cabinet when this cabinet has no more of it (only from the last
+// folder; elsewhere code 4), joins the two parts of a split block, and
+// decompresses the block into outBuffer.
 bool NextDataBlock(CabDecoder* decoder);
+// Reads one block header and its stored bytes to inBuffer + offset (offset:
+// the first part's size when reading a split block's second part), checks
+// the checksum, makes packedSize count every stored byte of the block, and
+// calls the hook. Code 4 for short reads, oversized blocks and checksums.
 bool ReadDataBlock(CabDecoder* decoder, uint32_t offset);
+// Asks for the next cabinet of the set until one fits (the callback ends
+// the requests with -1, code 11), opens it with its folder 0 as the current
+// folder, and passes over the entries of files already handled.
 bool ContinueInNextCabinet(CabDecoder* decoder);
 
 // decompressor_switch.cpp
+// Makes the decompressor match the compression word: nothing when it does
+// (all 16 bits), else releases the old one and creates the new one.
 bool SetDecompressor(CabDecoder* decoder, uint16_t word);
+// Destroys the context and frees both buffers; a destroy that fails is code 7
+// and leaves the buffers with the context.
 bool ReleaseDecompressor(CabDecoder* decoder);
+// Creates the decompressor for compressionType with its two buffers. On
+// failure (code 5 for memory, else 7) nothing is left and compressionType is
+// CompressionUnset.
 bool CreateDecompressor(CabDecoder* decoder);
+// Starts the decompressor afresh for another folder (code 7 on failure).
 bool ResetDecompressor(CabDecoder* decoder);
 // For CabDecoderDestroy: destroys the decompressor and frees both buffers
 // whatever the destroy call answers, and records nothing.
