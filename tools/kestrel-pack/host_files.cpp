@@ -25,6 +25,16 @@ bool IsSeparator(char c) {
 #endif
 }
 
+// A C stream on the file; paths are UTF-8, which Windows takes only as UTF-16.
+FILE* OpenHostFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    return _wfopen(PathOf(path).c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 // The modification time as the C library reports it (calendar seconds).
 bool ModifiedTime(const std::string& path, time_t* modified) {
 #ifdef _WIN32
@@ -77,7 +87,7 @@ bool Walk(const fs::path& folder, const std::string& prefix, std::vector<HostFil
 }  // namespace
 
 bool ReadHostFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    FILE* stream = std::fopen(path.c_str(), "rb");
+    FILE* stream = OpenHostFile(path, "rb");
     if (stream == nullptr) {
         *error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
@@ -96,14 +106,15 @@ bool ReadHostFile(const std::string& path, std::vector<uint8_t>* bytes, std::str
 }
 
 bool WriteHostFile(const std::string& path, const uint8_t* data, size_t count, std::string* error) {
-    FILE* stream = std::fopen(path.c_str(), "wb");
+    FILE* stream = OpenHostFile(path, "wb");
     if (stream == nullptr) {
         *error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
     const bool written = std::fwrite(data, 1, count, stream) == count;
     if (std::fclose(stream) != 0 || !written) {
-        std::remove(path.c_str());
+        std::error_code ignored;
+        fs::remove(PathOf(path), ignored);
         *error = "cannot write " + path + " (is the disk full?)";
         return false;
     }
