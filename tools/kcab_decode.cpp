@@ -261,6 +261,10 @@ int RunDecode(DecodeMode mode, const std::string& cabinetPath, const std::string
         if (error.code == CabErrAborted && !session.stopReason.empty()) {
             message += ": " + session.stopReason;
         }
+        if (error.code == CabErrOpen && session.cabinetDir.size() + cabinetName.size() > cabMaxPathChars) {
+            message = "the cabinet's path is longer than the decoder's 256 characters; run kcab from the "
+                      "cabinet's folder";
+        }
         if (error.code == CabErrVersion) {
             char word[16];
             std::snprintf(word, sizeof word, " (0x%04x)", static_cast<unsigned>(error.detail));
