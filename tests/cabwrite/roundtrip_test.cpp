@@ -295,6 +295,70 @@ TEST(RoundTrip, MiddleCabinetFromSplitPartToBlockBoundary) {
     EXPECT_EQ(session.delivered["big"].deliveries, 1);
 }
 
+// Layouts from random requests: any number of files and folders, sizes
+// around the block and cabinet boundaries, both methods, reserve areas and
+// declines. The writer either refuses a set size too small for a block, or
+// writes a set that keeps every rule and gives back every accepted file.
+TEST(RoundTrip, RandomRequests) {
+    uint32_t state = 12345;
+    auto next = [&state](uint32_t bound) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return bound ? state % bound : 0;
+    };
+    const uint32_t sizePicks[] = {0, 1, 100, 32767, 32768, 32769, 65536, 70000, 5000};
+    int written = 0, refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        CabWriteRequest request;
+        std::vector<std::vector<uint8_t>> contents;
+        const uint32_t folderCount = 1 + next(3);
+        for (uint32_t f = 0; f < folderCount; ++f) {
+            CabMethod method;
+            method.kind = next(2) ? CabMethodKind::Mszip : CabMethodKind::Stored;
+            request.folders.push_back({method});
+        }
+        const uint32_t fileCount = next(12);
+        uint32_t folder = 0;
+        for (uint32_t i = 0; i < fileCount; ++i) {
+            if (folder + 1 < folderCount && next(4) == 0) ++folder;
+            const uint32_t size = next(3) ? next(3000) : sizePicks[next(9)];
+            request.files.push_back(MakeFile("f" + std::to_string(i) + (next(2) ? "\\sub" : ""), folder));
+            contents.push_back(next(3) ? TextBytes(state, size) : RandomBytes(state, size));
+        }
+        request.maxCabinetBytes = next(4) == 0 ? 0 : 1500 + next(90000);
+        if (next(4) == 0) {
+            request.reserve.present = true;
+            request.reserve.cabinetReserve.assign(next(40), 0x11);
+            request.reserve.folderReserveBytes = static_cast<uint8_t>(next(10));
+            request.reserve.blockReserveBytes = static_cast<uint8_t>(next(10));
+        }
+        WriteOutcome out = WriteToMemory(request, contents);
+        const std::string label = "round " + std::to_string(round) + ", set size " +
+                                  std::to_string(request.maxCabinetBytes);
+        if (out.result.status == CabWriteSetTooSmall) {
+            ++refused;
+            EXPECT_LT(request.maxCabinetBytes, 70000u) << label << ": " << out.result.message;
+            continue;
+        }
+        ASSERT_EQ(out.result.status, CabWriteOk) << label << ": " << out.result.message;
+        ++written;
+        SetShape shape;
+        ASSERT_TRUE(CheckSet(out.cabinets, request.maxCabinetBytes, &shape)) << label;
+        Session session;
+        session.accept = next(2) ? AcceptAll : AcceptEveryOther;
+        ASSERT_EQ(ExtractSet(out.cabinets, &session), 0) << label;
+        for (size_t i = 0; i < request.files.size(); ++i) {
+            if (!session.accept(request.files[i].name)) continue;
+            const Delivered& file = session.delivered[request.files[i].name];
+            EXPECT_EQ(file.deliveries, 1) << label << ": " << request.files[i].name;
+            EXPECT_TRUE(file.bytes == contents[i]) << label << ": " << request.files[i].name;
+        }
+    }
+    EXPECT_GT(written, 200);
+    EXPECT_GT(refused, 0);  // small set sizes are reached too
+}
+
 TEST(RoundTrip, DecliningEverythingReadsNoData) {
     CabWriteRequest request;
     std::vector<std::vector<uint8_t>> contents;
