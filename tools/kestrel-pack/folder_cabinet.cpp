@@ -85,8 +85,9 @@ bool ParseDosStamp(const std::string& text, DosStamp* stamp, std::string* error)
                                    &second, &tail);
     static const int daysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool shapeOk = (fields == 3 && text.size() == 10) || fields == 6;
+    const bool leapYear = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
     if (!shapeOk || year < 1980 || year > 2107 || month < 1 || month > 12 || day < 1 ||
-        day > daysInMonth[month - 1] || hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 ||
+        day > daysInMonth[month - 1] || (month == 2 && day == 29 && !leapYear) || hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 ||
         second < 0) {
         *error = "\"" + text + "\" is no date of 1980 to 2107 in the form YYYY-MM-DD or \"YYYY-MM-DD HH:MM:SS\"";
         return false;
