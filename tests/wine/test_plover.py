@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """plover.exe under Wine: staging a small driver INF into the prefix's INF
-folder, and the exit codes that whoever starts plover reads.
+folder, the exit codes that whoever starts plover reads, and a kestrel
+package that carries plover and starts it after extraction.
 
-Every wine start is slow here (Wine may run emulated), so the test keeps to
-five runs of plover. Each run writes INF files whose text carries a token of
+Every wine start is slow here, so the test keeps to five runs of plover and
+one package run. Each run writes INF files whose text carries a token of
 its own: Wine recognises an INF that is staged already by comparing contents,
 and the session's prefix outlives a single test run.
 
@@ -12,6 +13,8 @@ command line splits at "-", so a value cannot hold one.
 """
 import os
 import shutil
+import subprocess
+import tempfile
 import unittest
 import uuid
 
@@ -81,6 +84,25 @@ def staged_copies(inf_bytes):
     return names
 
 
+def remove_staged(inf_bytes):
+    """Removes the staged copies of inf_bytes and their precompiled .pnf files."""
+    for name in staged_copies(inf_bytes):
+        stem = os.path.splitext(name)[0]
+        for leftover in (name, stem + ".pnf", stem + ".PNF"):
+            path = os.path.join(inf_folder(), leftover)
+            if os.path.exists(path):
+                os.remove(path)
+
+
+def make_test_root():
+    """A fresh folder on the prefix's C: as (Linux path, Windows path, run id)."""
+    run_id = uuid.uuid4().hex[:12]
+    name = "plovertest" + run_id
+    path = os.path.join(wineharness.drive_c(), name)
+    os.makedirs(path)
+    return path, "C:\\" + name, run_id
+
+
 def run_plover(*args):
     """Runs plover.exe with args (Wine joins them with single blanks); returns its exit code."""
     result = wineharness.run([wineharness.win32_path("plover.exe")] + list(args))
@@ -93,10 +115,7 @@ class PloverUnderWine(unittest.TestCase):
         exe = wineharness.win32_path("plover.exe")
         if not os.path.exists(exe):
             raise unittest.SkipTest(f"{exe} is missing: build the win32 target plover")
-        run_id = uuid.uuid4().hex[:12]
-        root_name = "plovertest" + run_id
-        cls.root_linux = os.path.join(wineharness.drive_c(), root_name)
-        root_windows = "C:\\" + root_name
+        cls.root_linux, root_windows, run_id = make_test_root()
         cls.plain = DriverPackage(cls.root_linux, root_windows, "drv", "kplover" + run_id[:4] + ".inf",
                                   "plain " + run_id)
         cls.spaced = DriverPackage(cls.root_linux, root_windows, "drv dir", "kspaced" + run_id[:4] + ".inf",
@@ -107,12 +126,7 @@ class PloverUnderWine(unittest.TestCase):
         # Leave the shared prefix as it was: our folder and our staged copies go.
         shutil.rmtree(cls.root_linux, ignore_errors=True)
         for package in (cls.plain, cls.spaced):
-            for name in staged_copies(package.inf_bytes):
-                stem = os.path.splitext(name)[0]
-                for leftover in (name, stem + ".pnf", stem + ".PNF"):
-                    path = os.path.join(inf_folder(), leftover)
-                    if os.path.exists(path):
-                        os.remove(path)
+            remove_staged(package.inf_bytes)
 
     def test_stages_the_inf_and_again_reports_it_present(self):
         package = self.plain
@@ -147,6 +161,52 @@ class PloverUnderWine(unittest.TestCase):
         missing = self.plain.folder_windows + "absent.inf"
         code = run_plover("-TargetPath", missing, "-SourceLoc", self.plain.folder_windows)
         self.assertEqual(code, EXIT_FAILED)
+
+
+class PloverInPackage(unittest.TestCase):
+    """plover as a package carries it: a file of the cabinet payload, started by
+    kestrel from the work folder after extraction."""
+
+    PACKAGE_TIMEOUT_S = 300
+
+    def setUp(self):
+        self.kestrel = wineharness.win32_path("kestrel.exe")
+        self.tool = wineharness.native_path("kestrel-pack")
+        for needed in (self.kestrel, self.tool, wineharness.win32_path("plover.exe")):
+            if not os.path.exists(needed):
+                self.skipTest(f"{needed} is missing")
+        self.root_linux, self.root_windows, self.run_id = make_test_root()
+        self.addCleanup(shutil.rmtree, self.root_linux, True)
+
+    def test_package_run_starts_plover_which_stages_the_inf(self):
+        inf_name = "kpkg" + self.run_id[:4] + ".inf"
+        inf_bytes = inf_text("package " + self.run_id, "kplover.sys")
+        self.addCleanup(remove_staged, inf_bytes)
+        with tempfile.TemporaryDirectory(prefix="plover-payload-") as payload:
+            shutil.copy(wineharness.win32_path("plover.exe"), os.path.join(payload, "plover.exe"))
+            with open(os.path.join(payload, inf_name), "wb") as f:
+                f.write(inf_bytes)
+            with open(os.path.join(payload, "kplover.sys"), "wb") as f:
+                f.write(b"MZ driver stand-in " + self.run_id.encode("ascii"))
+            package = os.path.join(self.root_linux, "kpkg.exe")
+            # The launcher hands the argument text over as the whole command
+            # line, so it begins with the program's name, which plover's entry
+            # skips. Each token is replaced at its first occurrence only: the
+            # INF comes from the work folder, the source location is the
+            # package's folder.
+            arguments = f"plover.exe -TargetPath <tempdir>{inf_name} -SourceLoc <curdir>"
+            subprocess.run([self.tool, "build", "--stub", self.kestrel, "--output", package, "--files", payload,
+                            "--file-time", "2026-12-11", "--program", "plover.exe", "--args", arguments,
+                            "--no-progress"], check=True, stdout=subprocess.PIPE)
+
+        self.assertEqual(staged_copies(inf_bytes), [])
+        result = wineharness.run([self.root_windows + "\\kpkg.exe"], timeout=self.PACKAGE_TIMEOUT_S,
+                                 cwd=self.root_linux)
+        wineharness.wait_idle(timeout=self.PACKAGE_TIMEOUT_S)
+        self.assertEqual(result.returncode, 0)
+        copies = staged_copies(inf_bytes)
+        self.assertEqual(len(copies), 1, f"staged copies: {copies}")
+        print(f"\npackage run staged {inf_name} as C:\\windows\\inf\\{copies[0]}")
 
 
 if __name__ == "__main__":
