@@ -187,6 +187,14 @@ void BuildMix(Mix mix, CabMethod method, CabWriteRequest* request, std::vector<s
     }
 }
 
+// Quantum joins the round trips once this build has its encoder.
+bool QuantumAvailable() {
+    CabMethod quantum;
+    quantum.kind = CabMethodKind::Quantum;
+    std::string error;
+    return CreateBlockCompressor(quantum, &error) != nullptr;
+}
+
 bool AcceptAll(const std::string&) { return true; }
 bool AcceptEveryOther(const std::string& name) { return std::hash<std::string>()(name) % 2 == 0; }
 bool AcceptNone(const std::string&) { return false; }
@@ -204,7 +212,8 @@ TEST(RoundTrip, SingleCabinetsAndSetsThroughTheDecoder) {
                                    {Mix::RandomAndEmpty, "random and empty", {0, 34000, 40000, 100000}},
                                    {Mix::TinyFiles, "tiny files", {0, 12000, 30000, 50000}},
                                    {Mix::TwoFolders, "two folders", {0, 34000, 40000, 60000}}};
-    const CabMethodKind kinds[] = {CabMethodKind::Stored, CabMethodKind::Mszip};
+    std::vector<CabMethodKind> kinds = {CabMethodKind::Stored, CabMethodKind::Mszip};
+    if (QuantumAvailable()) kinds.push_back(CabMethodKind::Quantum);
     bool (*const accepts[])(const std::string&) = {AcceptAll, AcceptEveryOther};
     SetShape total;
     int multiCabinetSets = 0;
@@ -315,7 +324,9 @@ TEST(RoundTrip, RandomRequests) {
         const uint32_t folderCount = 1 + next(3);
         for (uint32_t f = 0; f < folderCount; ++f) {
             CabMethod method;
-            method.kind = next(2) ? CabMethodKind::Mszip : CabMethodKind::Stored;
+            const uint32_t pick = next(QuantumAvailable() ? 3 : 2);
+            method.kind = pick == 2 ? CabMethodKind::Quantum : pick ? CabMethodKind::Mszip : CabMethodKind::Stored;
+            method.quantumWindowBits = 10 + static_cast<int>(next(12));
             request.folders.push_back({method});
         }
         const uint32_t fileCount = next(12);
