@@ -62,8 +62,9 @@ int QuantumCreate(uint32_t* maxBlockSize, const QuantumConfig* config, CabAllocF
     if (!handle) return QuantumOk;
 
     *handle = nullptr;
-    // The state serves one context at a time.
-    if (quantumState.currentContext) return QuantumNoMemory;
+    // The state serves one context at a time, and memory only comes from the
+    // host.
+    if (quantumState.currentContext || !alloc || !free) return QuantumNoMemory;
     QuantumContext* context = static_cast<QuantumContext*>(alloc(sizeof(QuantumContext)));
     if (!context) return QuantumNoMemory;
     context->alloc = alloc;

@@ -4,7 +4,9 @@
 // arithmetic decoder; a window of 2^windowBits bytes (10 to 21) kept in memory,
 // or, when it cannot be allocated, in a paged scratch file opened through the
 // host's open callback under the name "*". The working state exists once per
-// process: at most one context may be in use at a time.
+// process: at most one context may be alive at a time, and QuantumCreate
+// answers QuantumNoMemory while another one is. The other three calls accept
+// only the live context.
 #pragma once
 
 #include <cstdint>
