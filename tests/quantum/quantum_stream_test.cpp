@@ -61,6 +61,25 @@ TEST_F(QuantumStream, MatchOfDistanceEqualToTheWindowSize) {
     }
 }
 
+// A reach-back before anything was written reads zeros, not whatever the
+// heap held (the test heap fills new blocks with 0xA5).
+TEST_F(QuantumStream, ReachBackIntoAFreshWindowReadsZeros) {
+    RefQuantumEncoder encoder(10);
+    encoder.Literal('a');
+    encoder.Match(6, 500);
+    std::vector<uint8_t> block = encoder.EndBlock();
+    for (int paged = 0; paged < 2; paged++) {
+        ResetTestIo();
+        if (paged) ForcePaging(10);
+        QuantumSession session(10);
+        ASSERT_EQ(session.status, QuantumOk);
+        ASSERT_EQ(quantumState.windowBuffer == nullptr, paged == 1);
+        std::vector<uint8_t> output;
+        ASSERT_EQ(session.Block(block, 7, output), QuantumOk);
+        EXPECT_EQ(output, (std::vector<uint8_t>{'a', 0, 0, 0, 0, 0, 0})) << paged;
+    }
+}
+
 TEST_F(QuantumStream, MatchLongerThanTheBlockRestFailsCopyingNothing) {
     struct Case {
         uint32_t length;
