@@ -133,6 +133,7 @@ def test_stub(args, stub, work):
     check("2 files" in text, "build does not report the packed files: " + text)
     status, text = run([tool, "verify", package], 0, "verify of a fresh package")
     check(text.rstrip().endswith(": ok"), "verify does not say ok: " + text)
+    check("extracts: 2 files, 44400 bytes" in text, "verify does not report the extracted files: " + text)
 
     # The string table as windres reads it back.
     size = os.path.getsize(package)

@@ -145,6 +145,9 @@ TEST_P(PackageTest, LayoutMarkerAndChecksum) {
     const auto beside = PartFiles(package, "package");
     const VerifyReport report = VerifyPackageBytes(file, MemoryBeside(&beside));
     EXPECT_TRUE(report.Passed()) << report.verdict << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_TRUE(report.extracted);
+    EXPECT_EQ(report.cabinetFiles, 2u);
+    EXPECT_EQ(report.cabinetFileBytes, 35000u);
     // The optional cabinet is missing: worth a note, not a fault.
     ASSERT_EQ(report.notes.size(), 1u);
     EXPECT_NE(report.notes[0].find("lang.cab"), std::string::npos);
@@ -280,6 +283,38 @@ TEST_P(PackageTest, VerifyFindsDamage) {
         EXPECT_EQ(report.accepted, c.accepted) << report.verdict;
         std::string all = report.verdict;
         for (const std::string& problem : report.problems) all += "\n" + problem;
+        EXPECT_NE(all.find(c.expected), std::string::npos) << all;
+    }
+}
+
+TEST_P(PackageTest, VerifyExtractsThePayload) {
+    struct PayloadCase {
+        const char* name;
+        void (*damage)(std::vector<uint8_t>* cabinet);
+        const char* expected;
+    };
+    const PayloadCase cases[] = {
+        // The first data block starts after the header, one folder and two file
+        // entries; a byte near the end lies in the last block's data.
+        {"byte in a data block", [](auto* c) { (*c)[c->size() - 100] ^= 0x01; }, "damaged"},
+        {"no cabinet at all", [](auto* c) { (*c)[0] = 'X'; }, "does not begin with a cabinet"},
+        {"cabinet of a set", [](auto* c) { (*c)[30] |= 0x02; }, "does not extract"},
+    };
+    for (const PayloadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> broken = payload;
+        c.damage(&broken);
+        AssembledPackage package;
+        std::string error;
+        // The packer packs what it is given; the checksum then matches.
+        ASSERT_TRUE(AssemblePackage(stub, broken, FullSettings(), &package, &error)) << error;
+        const auto beside = PartFiles(package, "package");
+        const VerifyReport report = VerifyPackageBytes(package.file, MemoryBeside(&beside));
+        EXPECT_TRUE(report.accepted) << report.verdict;
+        EXPECT_FALSE(report.Passed());
+        EXPECT_FALSE(report.extracted);
+        std::string all;
+        for (const std::string& problem : report.problems) all += problem + "\n";
         EXPECT_NE(all.find(c.expected), std::string::npos) << all;
     }
 }

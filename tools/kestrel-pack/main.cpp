@@ -42,6 +42,10 @@ int RunVerify(const std::string& path) {
         return 1;
     }
     std::printf("%s: %s\n", path.c_str(), report.verdict.c_str());
+    if (report.extracted) {
+        std::printf("  the payload cabinet extracts: %zu files, %llu bytes\n", report.cabinetFiles,
+                    static_cast<unsigned long long>(report.cabinetFileBytes));
+    }
     for (const std::string& problem : report.problems) std::printf("  problem: %s\n", problem.c_str());
     for (const std::string& note : report.notes) std::printf("  note: %s\n", note.c_str());
     std::printf("%s: %s\n", path.c_str(), report.Passed() ? "ok" : "FAILED");

@@ -1,6 +1,7 @@
 // package_build.cpp: entries, stub rewrite, marker and parts.
 #include "package_build.h"
 
+#include "cabinet_check.h"
 #include "host_files.h"
 #include "package_checksum.h"
 #include "package_entries.h"
@@ -185,6 +186,15 @@ bool BuildPackage(const BuildRequest& request, BuildReport* report, std::string*
     if (!AssemblePackage(stub, payload, settings, &report->package, error)) {
         *error = request.stubPath + ": " + *error;
         return false;
+    }
+    if (!request.cabinetPath.empty()) {
+        // A ready cabinet is packed as it is (tests pack broken ones on
+        // purpose), but nobody should ship one that does not extract.
+        CabinetCheck check;
+        std::string reason;
+        if (!CheckPayloadCabinet(payload, &check, &reason)) {
+            report->package.warnings.push_back(request.cabinetPath + " does not extract: " + reason);
+        }
     }
     const AssembledPackage& package = report->package;
     if (!WriteHostFile(request.outputPath, package.file.data(), package.file.size(), error)) return false;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "byte_io.h"
+#include "cabinet_check.h"
 #include "host_files.h"
 #include "package_checksum.h"
 #include "package_entries.h"
@@ -194,6 +195,18 @@ VerifyReport VerifyPackageBytes(const std::vector<uint8_t>& file, const BesideRe
     } else if (reader.U32(cabinetSizeOffset, &cabinetBytes) && partsComplete && cabinetBytes != payloadTotal) {
         report.problems.push_back("the cabinet header says the cabinet has " + std::to_string(cabinetBytes) +
                                   " bytes, but payload and parts hold " + std::to_string(payloadTotal));
+    } else if (partsComplete) {
+        // The cabinet as the worker puts it together: payload, then the parts.
+        std::vector<uint8_t> cabinet(file.end() - payloadSize, file.end());
+        for (const std::vector<uint8_t>& part : parts) cabinet.insert(cabinet.end(), part.begin(), part.end());
+        CabinetCheck check;
+        if (CheckPayloadCabinet(cabinet, &check, &error)) {
+            report.extracted = true;
+            report.cabinetFiles = check.fileCount;
+            report.cabinetFileBytes = check.fileBytes;
+        } else {
+            report.problems.push_back("the payload cabinet does not extract: " + error);
+        }
     }
     CheckCabinetLists(entries, beside, &report);
     CheckPrograms(entries, &report);

@@ -7,7 +7,8 @@
 // verdict, the check reports layout faults that kestrel tolerates but that
 // make a package fragile: a stub size that does not meet the marker, a
 // payload that is no cabinet or whose cabinet header disagrees with the bytes
-// present, missing cabinets, and entries longer than kestrel's buffers.
+// present, a cabinet that does not extract (every file is decoded in memory),
+// missing cabinets, and entries longer than kestrel's buffers.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,9 @@ struct VerifyReport {
     std::vector<std::string> notes;     // facts worth knowing that are no fault
     std::string marker;                 // the 15 marker characters as found
     std::string computed;               // the checksum digits, when they could be computed
+    bool extracted = false;             // the payload cabinet decoded in full
+    size_t cabinetFiles = 0;            // ...with this many files
+    uint64_t cabinetFileBytes = 0;      // ...of this many bytes
 
     bool Passed() const { return accepted && problems.empty(); }
 };
