@@ -15,6 +15,14 @@
 #include "quantum.h"
 #include "quantum_enc_tables.h"
 
+namespace {
+
+// A match at least this long is taken without looking at the next position:
+// a better one there is rare, and the search costs as much as any other.
+const uint32_t lazyLengthLimit = 32;
+
+}  // namespace
+
 QuantumCompressor::QuantumCompressor(uint32_t windowBits, QuantumMatchFinderLimits limits)
     : windowBits_(windowBits),
       reach_(QuantumReachFor(windowBits)),
@@ -143,7 +151,7 @@ CabCompressStatus QuantumCompressor::CompressBlock(const uint8_t* data, uint32_t
         }
         // Lazy evaluation: a literal now and a better match at the next byte
         // may save more than the match here.
-        if (here.length < quantumEncMaxMatch && offset + 1 < size) {
+        if (here.length < lazyLengthLimit && offset + 1 < size) {
             const uint32_t nextCount = finder_.Find(offset + 1, nextMatches_.data());
             const Choice next = BestMatch(block, offset + 1, nextMatches_.data(), nextCount);
             if (next.length != 0 && next.saving > here.saving) {

@@ -10,6 +10,10 @@
 //     hash, prev_ (a ring of one window, indexed by position) the one before;
 //     a chain is followed nearest first and abandoned beyond the window, so
 //     stale links are never followed;
+//   - hash chains over 8-byte prefixes, built the same way: in a large window
+//     the 4-byte chains of common prefixes are long and mostly lead to short
+//     matches, so the long matches are looked for among the positions that
+//     share 8 bytes, much fewer;
 //   - the latest position of each 3-byte hash, for 3-byte matches, which only
 //     reach 4096 bytes back.
 // Table entries hold position + 1, so 0 means none.
@@ -29,8 +33,9 @@ struct QuantumMatch {
 const uint32_t quantumMaxMatchesPerPosition = quantumEncMaxMatch - quantumEncMinMatch + 1;
 
 struct QuantumMatchFinderLimits {
-    uint32_t maxChain = 64;    // chain links followed per search
-    uint32_t niceLength = 96;  // a match this long ends the search
+    uint32_t maxChain4 = 32;   // 4-byte chain links followed per search
+    uint32_t maxChain8 = 32;   // 8-byte chain links followed per search
+    uint32_t niceLength = 128; // a match this long ends the search
 };
 
 class QuantumMatchFinder {
@@ -54,20 +59,27 @@ public:
     uint32_t Find(uint32_t blockOffset, QuantumMatch* out);
 
 private:
-    // Indexes every position before limit whose 4 bytes are known.
+    // Indexes every position before limit whose 4 (8) bytes are known.
     void IndexUpTo(uint32_t limit);
+    // Follows a chain from link, nearest first, appending to out the matches
+    // longer than *best; returns the new count.
+    uint32_t WalkChain(uint32_t link, const std::vector<uint32_t>& prev, uint32_t maxLinks, uint32_t position,
+                       uint32_t maxLength, uint32_t* best, QuantumMatch* out, uint32_t count) const;
     const uint8_t* At(uint32_t position) const { return buffer_.data() + (position - bufferBase_); }
 
     QuantumReach reach_;
     QuantumMatchFinderLimits limits_;
     uint32_t windowMask_;
-    uint32_t hash4Bits_;
+    uint32_t hashBits_;  // of the 4- and 8-byte heads
     std::vector<uint8_t> buffer_;   // folder bytes from bufferBase_ on
     uint32_t bufferBase_ = 0;       // folder position of buffer_[0]
     uint32_t blockStart_ = 0;       // folder position of the block's first byte
     uint32_t blockSize_ = 0;
-    uint32_t indexed_ = 0;          // positions below this are indexed
+    uint32_t indexed4_ = 0;         // positions below this are in the 4-byte chains
+    uint32_t indexed8_ = 0;         // and in the 8-byte chains
     std::vector<uint32_t> head4_;
     std::vector<uint32_t> prev_;
+    std::vector<uint32_t> head8_;
+    std::vector<uint32_t> prev8_;
     std::vector<uint32_t> head3_;
 };

@@ -33,7 +33,8 @@ const char helpText[] =
     "           names relative to the folder); with --set-size, a set of cabinets of\n"
     "           at most BYTES each: OUT.cab, OUT2.cab, ...\n"
     "\n"
-    "  -m METHOD  compression of create: none or mszip (the default)\n"
+    "  -m METHOD  compression of create: none, mszip (the default) or quantum[:BITS]\n"
+    "             (Quantum with a window of 2^BITS bytes, BITS 10 to 21, default 21)\n"
     "\n"
     "Exit status: 0 success; 1 some files refused or not written, or create failed;\n"
     "2 usage error; 10 + code when the decoder fails (e.g. 14 CabErrCorrupt).\n";

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "quantum_state.h"  // the size of a page buffer
+
 namespace {
 
 uint32_t NextRandom(uint32_t* state) {
@@ -129,17 +131,23 @@ QencFolder QencEncode(uint32_t windowBits, const Bytes& data, uint32_t blockByte
         EXPECT_EQ(status, CabCompressOk) << "block at " << start;
         folder.blocks.push_back(stored);
         folder.sizes.push_back(size);
+        folder.itemEnds.push_back(folder.items.size());
     }
     return folder;
 }
 
 QencHeap qencHeap;
 QencScratch qencScratch;
+int qencPageBufferLimit = 0;
 
 void* QencAlloc(uint32_t size) {
     if (qencHeap.failSize != 0 && size == qencHeap.failSize) {
         qencHeap.refusals++;
         return nullptr;
+    }
+    if (size == sizeof(PageBuffer) && qencPageBufferLimit > 0) {
+        if (qencHeap.pageBuffersGiven >= qencPageBufferLimit) return nullptr;
+        qencHeap.pageBuffersGiven++;
     }
     void* block = std::malloc(size ? size : 1);
     if (block) {
@@ -200,6 +208,7 @@ int32_t QencScratchSeek(int32_t handle, int32_t offset, int32_t origin) {
 void QencResetHost() {
     qencHeap = QencHeap();
     qencScratch = QencScratch();
+    qencPageBufferLimit = 0;
 }
 
 int QencDecode(uint32_t windowBits, const std::vector<QencFolder>& folders, std::vector<Bytes>* outputs) {

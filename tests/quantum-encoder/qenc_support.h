@@ -33,6 +33,7 @@ struct QencFolder {
     std::vector<Bytes> blocks;       // stored bytes
     std::vector<uint32_t> sizes;     // bytes each block yields
     std::vector<QuantumItem> items;  // every item coded, in order
+    std::vector<size_t> itemEnds;    // items.size() after each block
 };
 
 // Encodes data as one folder with a fresh compressor; blockBytes cuts it
@@ -46,8 +47,12 @@ struct QencHeap {
     uint32_t failSize = 0;
     int liveBlocks = 0;
     int refusals = 0;
+    int pageBuffersGiven = 0;
 };
 extern QencHeap qencHeap;
+// When above 0, at most this many page buffers of the paged store are
+// granted (the store works with as few as 3); QencResetHost clears it.
+extern int qencPageBufferLimit;
 void* QencAlloc(uint32_t size);
 void QencFree(void* block);
 
