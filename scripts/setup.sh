@@ -12,7 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 nativePackages="cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev zlib1g-dev \
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-    xvfb x11-apps imagemagick python3 file \
+    xvfb x11-apps x11-utils imagemagick python3 file \
     g++-mingw-w64-x86-64-posix wine64"
 winePackages="wine wine32:i386"
 
