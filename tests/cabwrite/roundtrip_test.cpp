@@ -6,6 +6,8 @@
 // once, byte for byte, with its date, time and attributes.
 #include <dirent.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>

@@ -1,6 +1,7 @@
 // set_checks.cpp: rules of a well-formed cabinet set.
 #include "set_checks.h"
 
+#include <algorithm>
 #include <map>
 
 #include "cabdecode.h"

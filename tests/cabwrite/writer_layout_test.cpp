@@ -357,7 +357,7 @@ TEST(WriterLayout, RefusedRequests) {
         cases.push_back(c);
     }
     {
-        FailureCase c{"no Quantum encoder yet", {}, {{1}}, CabWriteBadRequest};
+        FailureCase c{"Quantum, refused while the build has no encoder", {}, {{1}}, CabWriteBadRequest};
         CabMethod quantum;
         quantum.kind = CabMethodKind::Quantum;
         c.request.folders = {{quantum}};
