@@ -11,6 +11,8 @@
 //   remove|WORKDIR|WORKDIRBARE|EXEDIR   RemoveWorkFolder with those paths
 //   attrib|PATH|HEX                 SetFileAttributesA, then the attributes read back
 //   delete|PATH, rmdir|PATH         DeleteFileA, RemoveDirectoryA and their results
+//   format|CAPACITY|TEXT            FormatText with the system runtime's
+//                                   formatter into a guarded buffer
 // Each command prints one line that starts with its line number.
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +79,20 @@ void SetAttributes(int number, const char* path, const char* hex) {
     printf("%d attrib ok=%d now=%lx\n", number, ok ? 1 : 0, static_cast<unsigned long>(GetFileAttributesA(path)));
 }
 
+void FormatIntoGuardedBuffer(int number, const char* capacityText, const char* text) {
+    const char guard = '#';
+    char buffer[64];
+    memset(buffer, guard, sizeof buffer);
+    size_t capacity = strtoul(capacityText, nullptr, 10);
+    if (capacity == 0 || capacity > 32) capacity = 32;
+    int whole = FormatText(buffer, capacity, "[%s]", text);
+    int guardsIntact = 1;
+    for (size_t i = capacity; i < sizeof buffer; ++i) {
+        if (buffer[i] != guard) guardsIntact = 0;
+    }
+    printf("%d format whole=%d guards=%d text=%s\n", number, whole, guardsIntact, buffer);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +124,8 @@ int main(int argc, char** argv) {
         } else if (strcmp(fields[0], "rmdir") == 0 && count == 2) {
             BOOL ok = RemoveDirectoryA(fields[1]);
             printf("%d rmdir ok=%d error=%lu\n", number, ok ? 1 : 0, ok ? 0ul : GetLastError());
+        } else if (strcmp(fields[0], "format") == 0 && count == 3) {
+            FormatIntoGuardedBuffer(number, fields[1], fields[2]);
         } else if (strcmp(fields[0], "remove") == 0 && count == 4) {
             RunRemove(number, fields[1], fields[2], fields[3]);
         } else {

@@ -88,6 +88,25 @@ class DirEntryUnderWine(unittest.TestCase):
         self.assertEqual(out[len(cases) + 3].split()[1:], ["count=0", "past=none"])
 
 
+class FormatTextUnderWine(unittest.TestCase):
+    """FormatText on Windows uses the system runtime's formatter, which leaves
+    a text of exactly the capacity unterminated: every cut must still end in
+    a NUL inside the buffer and be reported."""
+
+    def test_cuts_at_every_capacity(self):
+        root = tempfile.mkdtemp(prefix="kestrel-format-")
+        self.addCleanup(shutil.rmtree, root, True)
+        text = "abcdefgh"  # formatted as "[abcdefgh]", 10 characters
+        capacities = list(range(1, 14))
+        out = run_probe(root, [["format", str(c), text] for c in capacities])
+        full = "[%s]" % text
+        for number, capacity in enumerate(capacities, 1):
+            got = out[number]
+            self.assertIn("guards=1", got, got)
+            self.assertIn("whole=%d" % (1 if len(full) < capacity else 0), got, got)
+            self.assertTrue(got.endswith("text=" + full[:capacity - 1]), got)
+
+
 class RemoveWorkFolderUnderWine(unittest.TestCase):
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="kestrel-workfolder-")
