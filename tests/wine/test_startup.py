@@ -40,9 +40,10 @@ class Startup(unittest.TestCase):
         return path
 
     def run_all(self, runs):
-        """Starts every (exe path, args) side by side, waits for each and then
+        """Starts every (exe path or Wine program name, args) side by side, waits for each and then
         for the whole session to go idle (relaunch chains); returns exit codes."""
-        started = [wine.start([wine.to_windows(exe)] + list(args), cwd=os.path.dirname(exe))
+        started = [wine.start([wine.to_windows(exe) if os.path.isabs(exe) else exe] + list(args),
+                              cwd=os.path.dirname(exe) or self.root)
                    for exe, args in runs]
         codes = []
         for process in started:
@@ -106,6 +107,29 @@ class Startup(unittest.TestCase):
         # Both on and off: on wins. The digits come back unchanged.
         self.assertEqual(self.run_all([(path, ["/crc:off", "/CRC:ON"])]), [0])
         expect_marker("CRC1,0x1234abcd")
+
+    def test_chain_steps_take_the_rest_of_the_line(self):
+        payload = b"opaque payload" * 30
+        package = pb.build_package(self.stub, payload, marker="CRC0,0x00000000")
+        # Copy-back step run by hand: everything after "/copy:", blanks
+        # included, names the target in the same folder; the target then
+        # deletes the copy that started it. cmd passes the line unquoted.
+        folder = self.folder("copy")
+        source = os.path.join(folder, "src.exe")
+        pb.write(source, package)
+        # "/DELETE:" in capitals is no delete step: the run goes on (check
+        # off, payload not a cabinet, nothing to start) and the file stays.
+        other = self.folder("capital-delete")
+        victim = os.path.join(other, "victim.txt")
+        pb.write(victim, b"stays")
+        capital = os.path.join(other, "pkg.exe")
+        pb.write(capital, package)
+        codes = self.run_all([("cmd", ["/c", wine.to_windows(source) + " /copy:my pkg.exe"]),
+                              (capital, ["/DELETE:" + wine.to_windows(victim)])])
+        self.assertEqual(codes, [0, 0])
+        self.assertEqual(sorted(os.listdir(folder)), ["my pkg.exe"])
+        self.assertEqual(read(os.path.join(folder, "my pkg.exe")), package)
+        self.assertEqual(read(victim), b"stays")
 
     def test_recalculation_covers_image_payload_and_parts_only(self):
         payload = b"MSCF" + bytes((i * 7) & 0xFF for i in range(3000))
