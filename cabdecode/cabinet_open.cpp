@@ -48,7 +48,7 @@ static uint8_t* AllocZeroed(CabDecoder* decoder, uint32_t bytes) {
 // (0 for one without FlagHasReserve) and every later cabinet must agree, as
 // its folder and block reserve sizes must.
 static bool ReadCabinetReserve(CabDecoder* decoder, uint16_t storedSize) {
-    if (decoder->cabinetReserveSize == cabSizeUnfixed) {
+    if (decoder->cabinetReserveSize == cabReserveUnfixed) {
         if (storedSize != 0) {
             decoder->cabinetReserve = AllocZeroed(decoder, storedSize);
             if (decoder->cabinetReserve == nullptr) {
@@ -210,9 +210,8 @@ bool NotifyCabinetOpened(CabDecoder* decoder) {
         SetCabError(decoder, CabErrAborted);
         return false;
     }
-    // A reserve size still unfixed (0xFFFF) cannot occur once a cabinet has
-    // been opened, but the hook is never handed a size without its buffer.
-    bool haveReserve = decoder->cabinetReserve != nullptr && decoder->cabinetReserveSize != cabSizeUnfixed;
+    // The hook is never handed a size without its buffer.
+    bool haveReserve = decoder->cabinetReserve != nullptr && decoder->cabinetReserveSize > 0;
     decoder->hookRecord.setId = decoder->header.setId;
     decoder->hookRecord.cabinetIndex = decoder->header.cabinetIndex;
     if (CallHook(decoder, HookCabinet, haveReserve ? decoder->cabinetReserve : nullptr,

@@ -42,7 +42,7 @@ CabDecoder* CabDecoderCreate(CabAllocFn alloc, CabFreeFn free, CabOpenFn open, C
     decoder->blockHeader = nullptr;
     decoder->cabinetReserve = nullptr;
     decoder->compressionType = CompressionUnset;
-    decoder->cabinetReserveSize = cabSizeUnfixed;
+    decoder->cabinetReserveSize = cabReserveUnfixed;
     decoder->folderEntrySize = cabSizeUnfixed;
     decoder->blockHeaderSize = cabSizeUnfixed;
     decoder->dataHandle = cabNoHandle;

@@ -64,7 +64,11 @@ const uint32_t cabBlockHeaderFixedBytes = 8;  // checksum, packedSize, unpackedS
 const uint32_t cabReserveSizesBytes = 4;      // cabinetReserveSize, folderReserveSize, blockReserveSize
 const int32_t cabNoHandle = -1;
 const int32_t cabNoFolder = 0xFFFF;
-const int32_t cabSizeUnfixed = 0xFFFF;  // reserve and entry sizes before the first cabinet fixes them
+const int32_t cabSizeUnfixed = 0xFFFF;  // entry sizes before the first cabinet fixes them
+// The cabinet reserve size before the first cabinet fixes it. Not 0xFFFF:
+// that is a size a cabinet may store, and taking it for "not fixed yet" would
+// allocate the area again at every cabinet and lose the earlier one.
+const int32_t cabReserveUnfixed = -1;
 
 // Field offsets inside the FolderEntry and DataBlockHeader buffers, which keep
 // the bytes as stored so that the hook can see their reserved tails.
@@ -116,7 +120,8 @@ struct CabDecoder {
 
     int32_t continuing;  // 1 once the walk has entered a cabinet by continuation
 
-    // Fixed by the first cabinet this decoder opens; cabSizeUnfixed until then.
+    // Fixed by the first cabinet this decoder opens; cabReserveUnfixed and
+    // cabSizeUnfixed until then.
     int32_t cabinetReserveSize;
     int32_t folderEntrySize;  // 8 + folderReserveSize
     int32_t blockHeaderSize;  // 8 + blockReserveSize

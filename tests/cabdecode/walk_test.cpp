@@ -290,6 +290,26 @@ TEST_F(WalkTest, AlternatingFolders) {
     }
 }
 
+// The largest cabinet reserve area a cabinet can declare, 0xFFFF bytes, is
+// read once per cabinet into the one buffer allocated for it.
+TEST_F(WalkTest, LargestCabinetReserveIsFixedOnce) {
+    Bytes content = PatternBytes(20, 90);
+    CabinetSpec spec = OneFolderCabinet({{"f", content}});
+    spec.hasReserve = true;
+    spec.cabinetReserve = PatternBytes(0xFFFF, 91);
+    io.files["a.cab"] = BuildCabinet(spec);
+    for (int round = 0; round < 2; round++) {
+        NoticeRecorder rec(io);
+        ASSERT_EQ(rec.Extract(decoder, "a.cab"), 1) << round;
+        EXPECT_EQ(rec.Output("f"), content);
+        ASSERT_FALSE(rec.hooks.empty());
+        EXPECT_EQ(rec.hooks[0].reserveSize, 0xFFFF);
+        EXPECT_EQ(rec.hooks[0].reserve, spec.cabinetReserve);
+    }
+    // The record, the reserve area, the two entry buffers and the stored buffers.
+    EXPECT_EQ(io.LiveBlocks(), 6u);
+}
+
 // A failed extraction leaves the decoder fit for the next one.
 TEST_F(WalkTest, DecoderIsReusedAfterAFailure) {
     Bytes content = PatternBytes(70, 40);
