@@ -319,6 +319,27 @@ TEST_P(PackageTest, VerifyExtractsThePayload) {
     }
 }
 
+// Damage anywhere in the image or the payload, including the headers and the
+// resource directory that verify itself parses, is found and never makes
+// verify read outside the file (the sanitizer build runs this too).
+TEST_P(PackageTest, VerifyFindsEveryScatteredDamage) {
+    const AssembledPackage package = Assemble(FullSettings());
+    const auto beside = PartFiles(package, "package");
+    const std::vector<uint8_t> noise = PatternBytes(400, 99);
+    for (size_t round = 0; round < 200; ++round) {
+        std::vector<uint8_t> file = package.file;
+        const size_t pick = (size_t(noise[2 * round]) << 8 | noise[2 * round + 1]) * 2654435761u;
+        size_t offset = pick % file.size();
+        if (offset >= package.stubBytes && offset < package.stubBytes + 15) offset -= 15;  // not the marker
+        const uint8_t change = static_cast<uint8_t>(noise[(round * 7) % noise.size()] | 1);
+        file[offset] ^= change;
+        if (round % 10 == 9) file.resize(offset);  // and now and then cut the file there
+        const VerifyReport report = VerifyPackageBytes(file, MemoryBeside(&beside));
+        EXPECT_FALSE(report.verdict.empty());
+        EXPECT_FALSE(report.Passed()) << "offset " << offset << " round " << round;
+    }
+}
+
 TEST_P(PackageTest, CheckOffMarkerIsAcceptedUnchecked) {
     PackageSettings settings = FullSettings();
     settings.checkOff = true;
