@@ -12,6 +12,7 @@
 #include "package_entries.h"
 #include "package_verify.h"
 #include "pe_image.h"
+#include "string_table.h"
 
 namespace {
 
@@ -338,6 +339,60 @@ TEST_P(PackageTest, VerifyFindsEveryScatteredDamage) {
         EXPECT_FALSE(report.verdict.empty());
         EXPECT_FALSE(report.Passed()) << "offset " << offset << " round " << round;
     }
+}
+
+// A stub with string tables in two languages gets the package entries in
+// both, and keeps each language's own texts.
+TEST_P(PackageTest, EveryStringTableLanguageGetsTheEntries) {
+    const uint16_t german = 0x0407;
+    ResourceTree tree = TreeOfImage(stub);
+    std::string error;
+    ASSERT_TRUE(WriteStringUnits(&tree, german, {{103, u"Testprogramm"}, {460, u"alt"}, {250, u"alt.exe"}}, &error));
+    PeImage image;
+    size_t index = 0;
+    ASSERT_TRUE(ParsePeImage(stub, &image, &error) && FindResourceSection(image, &index, &error)) << error;
+    std::vector<uint8_t> resources, twoLanguages;
+    ASSERT_TRUE(SerializeResourceTree(tree, image.sections[index].virtualAddress, &resources, &error)) << error;
+    ASSERT_TRUE(ReplaceResourceSection(stub, image, resources, &twoLanguages, &error)) << error;
+
+    AssembledPackage package;
+    ASSERT_TRUE(AssemblePackage(twoLanguages, payload, FullSettings(), &package, &error)) << error;
+    const ResourceTree packed = TreeOfImage(package.file);
+    ASSERT_EQ(StringTableLanguages(packed), (std::vector<uint16_t>{german, 0x0409}));
+    StringEntries english, deutsch;
+    bool lossy = false;
+    ASSERT_TRUE(ReadStringTable(packed, 0x0409, &english, &lossy, &error));
+    ASSERT_TRUE(ReadStringTable(packed, german, &deutsch, &lossy, &error));
+    EXPECT_EQ(deutsch.at(103), "Testprogramm");
+    EXPECT_EQ(english.at(103), "Kestrel Fixture");
+    EXPECT_EQ(deutsch.count(250), 0u);
+    for (const auto& [id, text] : english) {
+        if (IsPackageEntry(id)) {
+            EXPECT_EQ(deutsch[id], text) << id;
+        }
+    }
+    const auto beside = PartFiles(package, "package");
+    const VerifyReport report = VerifyPackageBytes(package.file, MemoryBeside(&beside));
+    EXPECT_TRUE(report.Passed()) << (report.problems.empty() ? report.verdict : report.problems[0]);
+
+    // A German table whose program differs: which program runs would depend
+    // on the user's language.
+    StringUnits changed;
+    ResourceTree broken = packed;
+    ASSERT_TRUE(ReadStringUnits(broken, german, &changed, &error));
+    changed[200] = u"other.exe";
+    ASSERT_TRUE(WriteStringUnits(&broken, german, changed, &error));
+    const std::vector<uint8_t> packedStub(package.file.begin(), package.file.begin() + package.stubBytes);
+    PeImage packedImage;
+    ASSERT_TRUE(ParsePeImage(packedStub, &packedImage, &error) && FindResourceSection(packedImage, &index, &error));
+    ASSERT_TRUE(SerializeResourceTree(broken, packedImage.sections[index].virtualAddress, &resources, &error));
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(ReplaceResourceSection(packedStub, packedImage, resources, &file, &error)) << error;
+    file.insert(file.end(), package.file.begin() + package.stubBytes, package.file.end());
+    const VerifyReport disagreeing = VerifyPackageBytes(file, MemoryBeside(&beside));
+    std::string all;
+    for (const std::string& problem : disagreeing.problems) all += problem + "\n";
+    EXPECT_NE(all.find("differ from the others"), std::string::npos) << all;
 }
 
 TEST_P(PackageTest, CheckOffMarkerIsAcceptedUnchecked) {

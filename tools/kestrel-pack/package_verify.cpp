@@ -1,6 +1,7 @@
 // package_verify.cpp: kestrel's verdict and the layout checks around it.
 #include "package_verify.h"
 
+#include <cstdio>
 #include <map>
 
 #include "byte_io.h"
@@ -23,17 +24,30 @@ std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 bool IsUpperHex(char c) { return c >= 'A' && c <= 'F'; }
 
-// Picks the entries of the language that holds the stub size; the loader
-// would pick one language, and a package has one.
+// The package entries alone (a stub's own texts may differ by language).
+StringEntries PackageEntriesOf(const StringEntries& entries) {
+    StringEntries own;
+    for (const auto& [id, text] : entries) {
+        if (IsPackageEntry(id)) own[id] = text;
+    }
+    return own;
+}
+
+// Picks the entries of the first language that holds the stub size. Which
+// language the loader picks depends on the user's, so every language must
+// carry the same package entries.
 const StringEntries* ChooseLanguage(const std::map<uint16_t, StringEntries>& languages, VerifyReport* report) {
     const StringEntries* chosen = nullptr;
     for (const auto& [language, entries] : languages) {
-        if (entries.count(EntryStubSize) == 0) continue;
-        if (chosen == nullptr) {
-            chosen = &entries;
-        } else if (entries != *chosen) {
-            report->problems.push_back("the string tables of two languages disagree; which one kestrel reads depends on "
-                                       "the user's language");
+        if (chosen == nullptr && entries.count(EntryStubSize) != 0) chosen = &entries;
+    }
+    for (const auto& [language, entries] : languages) {
+        if (chosen != nullptr && PackageEntriesOf(entries) != PackageEntriesOf(*chosen)) {
+            char name[8];
+            std::snprintf(name, sizeof name, "0x%04x", static_cast<unsigned>(language));
+            report->problems.push_back(std::string("the package entries of string-table language ") + name +
+                                       " differ from the others; which ones kestrel reads depends on the user's "
+                                       "language");
         }
     }
     return chosen;
