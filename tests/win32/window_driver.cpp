@@ -11,9 +11,12 @@
 //   children           prints "child ID CLASS=TEXT" for every child window
 //   settext:ID:TEXT    sets the text of control ID
 //   click:ID           presses button ID (BM_CLICK, answered by the window's
-//                      own thread)
+//                      own thread); pressed again every second while the
+//                      window stays, since a press that arrives before the
+//                      window's modal loop runs can be lost
 //   command:ID         posts WM_COMMAND with ID to the current window
-//   escape             posts the Escape key to the window with the focus
+//   escape             posts the Escape key to the window with the focus,
+//                      again every second while the window stays
 //   watch:ID           records every distinct text of control ID, polling,
 //                      until the window is gone; prints "status TEXT" each
 //   watch-for:ID:TEXT  as watch, but returns once TEXT occurs in the text
@@ -193,8 +196,23 @@ void PrintDacl(const char* path) {
 
 }  // namespace
 
+// Repeats press every second until window is gone or hidden.
+template <typename Press>
+void PressUntilGone(HWND window, Press press, const char* step) {
+    DWORD start = GetTickCount();
+    while (Alive(window)) {
+        press();
+        DWORD pressed = GetTickCount();
+        while (Alive(window) && GetTickCount() - pressed < 1000) Sleep(pollMs);
+        if (GetTickCount() - start > timeoutMs) TimedOut(step);
+    }
+}
+
 int main(int argc, char** argv) {
     HWND current = nullptr;
+    // The test starts kestrel only after this line, so that no early
+    // status text is missed.
+    PrintLine("ready", "");
     for (int i = 1; i < argc; ++i) {
         const char* step = argv[i];
         std::string s = step;
@@ -230,11 +248,11 @@ int main(int argc, char** argv) {
                 PrintLine("missing ", step);
                 return 3;
             }
-            PostMessageA(button, BM_CLICK, 0, 0);
+            PressUntilGone(current, [button] { PostMessageA(button, BM_CLICK, 0, 0); }, step);
         } else if (verb == "command") {
             PostMessageA(current, WM_COMMAND, MAKEWPARAM(atoi(rest.c_str()), BN_CLICKED), 0);
         } else if (verb == "escape") {
-            PostEscape(current);
+            PressUntilGone(current, [current] { PostEscape(current); }, step);
         } else if (verb == "watch") {
             Watch(current, atoi(rest.c_str()), nullptr, step);
         } else if (verb == "watch-for") {
