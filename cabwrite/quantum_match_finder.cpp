@@ -33,18 +33,22 @@ QuantumMatchFinder::QuantumMatchFinder(uint32_t windowBits, QuantumMatchFinderLi
     : reach_(QuantumReachFor(windowBits)),
       limits_(limits),
       windowMask_((1u << windowBits) - 1),
-      hashBits_(windowBits >= largeWindowBits ? largeHashBits : smallHashBits),
-      // One window of history, plus room for a stretch of blocks so that the
-      // buffer slides once per window of input rather than once per block.
-      buffer_((2u << windowBits) + cabMaxBlockBytes),
-      head4_(1u << hashBits_, 0),
-      prev_(1u << windowBits, 0),
-      head8_(1u << hashBits_, 0),
-      prev8_(1u << windowBits, 0),
-      head3_(1u << hash3Bits, 0) {}
+      hashBits_(windowBits >= largeWindowBits ? largeHashBits : smallHashBits) {}
 
 void QuantumMatchFinder::BeginBlock(const uint8_t* data, uint32_t size) {
     assert(size >= 1 && size <= cabMaxBlockBytes);
+    if (buffer_.empty()) {
+        // Allocated with the first block: a compressor made only to check a
+        // method costs nothing. One window of history, plus room for a
+        // stretch of blocks so that the buffer slides once per window of
+        // input rather than once per block.
+        buffer_.resize(2 * (windowMask_ + 1) + cabMaxBlockBytes);
+        head4_.assign(1u << hashBits_, 0);
+        prev_.assign(windowMask_ + 1, 0);
+        head8_.assign(1u << hashBits_, 0);
+        prev8_.assign(windowMask_ + 1, 0);
+        head3_.assign(1u << hash3Bits, 0);
+    }
     const uint32_t start = blockStart_ + blockSize_;
     uint32_t used = start - bufferBase_;
     if (used + size > buffer_.size()) {

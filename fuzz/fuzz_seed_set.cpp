@@ -154,6 +154,19 @@ std::vector<FuzzSeed> CabinetSeeds() {
         quantum.contents = {SeedText(19, 3000), SeedNoise(20, 300), SeedText(21, 800)};
         quantum.folderOfFile = {0, 0, 1};
         single("quantum.cab", quantum);
+
+        SeedSpec quantumBlocks;
+        quantumBlocks.folders = {Method(CabMethodKind::Quantum, 21)};
+        quantumBlocks.contents = {SeedText(24, 36000), SeedNoise(25, 200)};  // the second block uses the window
+        single("quantum-two-blocks.cab", quantumBlocks);
+
+        SeedSpec quantumSet;
+        quantumSet.folders = {Method(CabMethodKind::Quantum, 12)};
+        quantumSet.contents = {SeedText(26, 900), SeedNoise(27, 1500), SeedText(28, 600)};
+        quantumSet.maxCabinetBytes = 1400;
+        std::vector<CabMemoryCabinet> quantumCabinets = WriteSeed(quantumSet);
+        if (quantumCabinets.size() < 2) std::abort();  // the seeds are fixed; this cannot vary
+        seeds.push_back(FuzzSeed{"set-quantum.cab", Concatenated(quantumCabinets, 0)});
     }
 
     // Sets, back to back: the target cuts them apart at the second "MSCF".

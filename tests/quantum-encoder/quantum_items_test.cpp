@@ -33,8 +33,12 @@ void CheckItems(const QencFolder& folder, uint32_t windowBits, const Bytes& data
             ASSERT_LE(it.length, 259u) << label;
             ASSERT_GE(it.distance, 1u) << label;
             ASSERT_LE(it.distance, replay.size()) << label << ": reaches before the folder";
-            if (it.length == 3) ASSERT_LE(it.distance, reach3) << label << ": 3-byte match, item " << item;
-            if (it.length == 4) ASSERT_LE(it.distance, reach4) << label << ": 4-byte match, item " << item;
+            if (it.length == 3) {
+                ASSERT_LE(it.distance, reach3) << label << ": 3-byte match, item " << item;
+            }
+            if (it.length == 4) {
+                ASSERT_LE(it.distance, reach4) << label << ": 4-byte match, item " << item;
+            }
             ASSERT_LE(it.distance, windowSize) << label << ": item " << item;
             for (uint32_t i = 0; i < it.length; i++) replay.push_back(replay[replay.size() - it.distance]);
         }
@@ -89,10 +93,12 @@ TEST(QuantumItems, EveryMatchWithinTheReachOfItsKind) {
 }
 
 // Random data with planted repeats: 4-byte repeats 200000 and 300000 bytes
-// back, 3-byte repeats 3000 and 5000 bytes back. With a 2 MB window only the
+// back, 3-byte repeats 200 and 5000 bytes back. With a 2 MB window only the
 // nearer ones of each pair can be coded as short matches (4-byte matches
 // reach 262144 bytes, 3-byte matches 4096); with a 256 KB window the
-// 300000-byte repeats are out of the window altogether.
+// 300000-byte repeats are out of the window altogether. (The near 3-byte
+// repeats are close enough that a match costs less than three random
+// literals.)
 TEST(QuantumItems, ShortRepeatsBeyondReachAreNotCodedAsMatches) {
     Bytes data = QencRandom(9, 700000);
     auto plant = [&data](size_t from, size_t to, size_t step, size_t distance, size_t length) {
@@ -101,7 +107,7 @@ TEST(QuantumItems, ShortRepeatsBeyondReachAreNotCodedAsMatches) {
         }
     };
     plant(300000, 400000, 97, 200000, 4);
-    plant(420000, 500000, 89, 3000, 3);
+    plant(420000, 500000, 89, 200, 3);
     plant(520000, 590000, 83, 5000, 3);
     plant(600000, 690000, 79, 300000, 4);
     for (uint32_t bits : {21u, 18u}) {
@@ -111,7 +117,7 @@ TEST(QuantumItems, ShortRepeatsBeyondReachAreNotCodedAsMatches) {
         size_t near4 = 0, near3 = 0;
         for (const QuantumItem& it : folder.items) {
             near4 += it.length == 4 && it.distance == 200000;
-            near3 += it.length == 3 && it.distance == 3000;
+            near3 += it.length == 3 && it.distance == 200;
         }
         // The planted repeats within reach are found and taken.
         EXPECT_GT(near4, 100u) << label;
@@ -205,7 +211,9 @@ TEST(QuantumEncoderModels, RescaleComesAbove3800AndRebuildsAtTheFourth) {
         ASSERT_LE(model.cumFreq[0], 3800u);
         if (model.cumFreq[0] < lastTotal) rescales++;
         lastTotal = model.cumFreq[0];
-        if (rescales == 3) EXPECT_EQ(model.symbolAt[0], 0);  // halving keeps the order
+        if (rescales == 3) {
+            EXPECT_EQ(model.symbolAt[0], 0);  // halving keeps the order
+        }
     }
     EXPECT_GE(rescales, 4);
     // After the rebuild the frequent symbols lead.
