@@ -17,6 +17,7 @@ import time
 import wineharness as wine
 
 RUN_TIMEOUT_S = 240
+AFTER_DRIVER_TIMEOUT_S = 90
 BLOCK_BYTES = 32768
 
 
@@ -145,12 +146,16 @@ class Run:
                     if self.on_line is not None:
                         self.on_line(line, driver)
                 driver.wait(timeout=RUN_TIMEOUT_S)
-            kestrel.communicate(timeout=RUN_TIMEOUT_S)
+            # Once the driver is done, kestrel has little left to do.
+            kestrel.communicate(timeout=RUN_TIMEOUT_S if driver is None else AFTER_DRIVER_TIMEOUT_S)
         finally:
             for process in (driver, kestrel):
                 if process is not None and process.poll() is None:
                     process.kill()
                     process.wait()
+            if driver is not None:
+                driver.stdin.close()
+                driver.stdout.close()
         self.code = kestrel.returncode
         wine.wait_idle(timeout=RUN_TIMEOUT_S)
         return self
