@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "qenc_support.h"
+#include "quantum_models_enc.h"
 
 namespace {
 
@@ -135,6 +136,44 @@ TEST(QuantumRoundTrip, PagedStoreEvictsAndReadsBack) {
     EXPECT_TRUE(outputs[0] == data);
     EXPECT_GT(qencScratch.writes, 0);
     EXPECT_GT(qencScratch.reads, 0);
+}
+
+// The costliest input for the literal models: every byte is the one that
+// the encoder's selector and literal models, fed with the bytes so far,
+// price highest (ties broken by a fixed random draw). A block of it is the
+// nearest this test gets to the worst case of a block's size; it must still
+// fit the decoder's input buffer of 32768 + 10240 bytes.
+TEST(QuantumRoundTrip, CostliestLiteralsStillFitTheInputBuffer) {
+    QuantumEncModels models;
+    ResetEncModels(models, 21);
+    const Bytes ties = QencRandom(8, 12 * 32768);
+    Bytes data(ties.size());
+    for (size_t i = 0; i < data.size(); i++) {
+        uint32_t costliest = 0;
+        uint32_t highest = 0;
+        for (uint32_t byte = 0; byte < 256; byte++) {
+            const uint32_t cost = EncModelCost(models.selector, byte >> 6) + EncModelCost(models.literal[byte >> 6], byte & 63);
+            const uint32_t ranked = cost * 256 + static_cast<uint8_t>(byte ^ ties[i]);
+            if (ranked > highest) {
+                highest = ranked;
+                costliest = byte;
+            }
+        }
+        data[i] = static_cast<uint8_t>(costliest);
+        UpdateEncModel(models.selector, costliest >> 6);
+        UpdateEncModel(models.literal[costliest >> 6], costliest & 63);
+    }
+    QuantumCompressor compressor(21);
+    std::vector<QencFolder> folders = {QencEncode(21, data)};
+    size_t largest = 0;
+    for (const Bytes& block : folders[0].blocks) largest = block.size() > largest ? block.size() : largest;
+    EXPECT_GT(largest, 32768u);  // it does code worse than stored
+    EXPECT_LE(largest, compressor.MaxStoredBytes());
+    EXPECT_EQ(compressor.MaxStoredBytes(), 32768u + 10240u);
+    QencResetHost();
+    std::vector<Bytes> outputs;
+    ASSERT_EQ(QencDecode(21, folders, &outputs), QuantumOk);
+    EXPECT_TRUE(outputs[0] == data);
 }
 
 }  // namespace
