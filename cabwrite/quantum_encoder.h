@@ -6,6 +6,13 @@
 // and is flushed at the block's end so that every bit the decoder reads lies
 // inside the block, and no item crosses the block's end.
 //
+// A block's stored bytes must fit the decoder's input buffer, 32768 + 10240
+// bytes. Nothing in the format bounds them, but the adaptive models do in
+// practice: random data codes to about 33.2 KB a block, and the costliest
+// literal stream the tests could build to about 33.4 KB. A block that would
+// not fit is refused (CabCompressTooLarge), and the writer fails the write
+// rather than store a block the decoder cannot read.
+//
 // Parsing is lazy and priced: at each position the match finder offers the
 // nearest match of each length it found; each is priced with the models'
 // present costs against the literals it would replace, and a match is taken
