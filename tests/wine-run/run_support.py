@@ -75,6 +75,7 @@ def read(path):
 
 def pack(output, cabinet_path=None, files_dir=None, options=()):
     """Builds a package with kestrel-pack from the Wine build's kestrel.exe."""
+    os.makedirs(os.path.dirname(output), exist_ok=True)
     args = [wine.native_path("kestrel-pack"), "build", "--stub", wine.win32_path("kestrel.exe"), "--output",
             output]
     if cabinet_path:
