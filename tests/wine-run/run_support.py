@@ -51,10 +51,8 @@ def cabinet(files, set_id=0x4B53, index=0):
         offset += len(f.data)
     files_offset = header_bytes + folder_bytes
     data_offset = files_offset + len(file_table)
-    data = b""
-    for block in blocks:
-        # csum (0: not checked), cbData, cbUncomp
-        data += struct.pack("<IHH", 0, len(block), len(block)) + block
+    # Each block: csum (0: not checked), cbData, cbUncomp, the bytes.
+    data = b"".join(struct.pack("<IHH", 0, len(block), len(block)) + block for block in blocks)
     total = data_offset + len(data)
     header = (b"MSCF" + struct.pack("<IIIIIBBHHHHH", 0, total, 0, files_offset, 0, 3, 1, 1, len(files), 0,
                                     set_id, index))
