@@ -120,9 +120,11 @@ class Launcher(unittest.TestCase):
 
         # The quoted template starts with a blank once its quotes are blanks,
         # so the shell's lookup gives the program; its path with blanks is
-        # quoted; /2: replaced the argument text.
+        # quoted; /2: replaced the argument text with the rest of kestrel's
+        # command line, taken as it stands (Wine quoted the argument with a
+        # blank, so its closing quote comes along).
         self.assertEqual(kdoc["start"], "C:\\" + SAMPLE_DIR + "\\viewer.exe")
-        self.assertEqual(kdoc["args"], '"C:\\%s\\viewer.exe" %sdoc.kdoc  over ride' % (SAMPLE_DIR, work))
+        self.assertEqual(kdoc["args"], '"C:\\%s\\viewer.exe" %sdoc.kdoc  over ride"' % (SAMPLE_DIR, work))
         # %SystemRoot% becomes the Windows folder; "/x" after the
         # placeholder is dropped; <nowait> is gone from the arguments.
         self.assertEqual(ksys["args"], "C:\\windows\\kestrel_viewer.exe %sdoc.ksys tail" % work)
