@@ -122,6 +122,17 @@ class ExtractionRun(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(work)), ["one.txt", "two"])
         self.assertEqual(rs.read(os.path.join(work, "two", "two.txt")), b"2")
 
+    def test_folder_browser_cancelled(self):
+        # Cancelled: nothing is written anywhere, no message, no program.
+        folder = self.folder("browse")
+        package = self.package(folder, [rs.CabFile("x.txt", b"x")],
+                               ["--ask-folder", "--check-off", "--program", "x.txt"])
+        run = rs.Run(package, steps=["find:Browse for Folder", "children", "click:2"]).go()
+        self.assertEqual(run.code, 0)
+        self.assertIn("child 14146 Static=Select a folder to extract the files", run.lines)
+        self.assertEqual(rs.ksv_folders(), [])
+        self.assertEqual(sorted(os.listdir(folder)), ["pkg.exe"])
+
     def error_run(self, package, args=()):
         run = rs.Run(package, args, steps=["find:" + ERROR_CAPTION, "title", "text:%d" % MESSAGE_TEXT_ID,
                                            "click:1", "gone"]).go()
