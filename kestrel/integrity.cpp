@@ -14,6 +14,7 @@
 #include "front_end.h"
 #include "package_layout.h"
 #include "package_state.h"
+#include "status_line.h"
 #include "text_buffer.h"
 
 namespace {
@@ -49,10 +50,18 @@ DWORD PackageFileSize() {
     return entry.GetKind() == EntryFile ? entry.GetSize() : 0;
 }
 
-void ShowChecksum(uint32_t accumulator, void* context) {
+// The first and the final value of a computation, shown before going on.
+void ShowChecksum(uint32_t accumulator, HWND progressWindow) {
     char text[32];
     FormatText(text, sizeof text, "CRC: 0x%08x", accumulator);
-    SetDlgItemTextA(static_cast<HWND>(context), statusItem, text);
+    SetDlgItemTextA(progressWindow, statusItem, text);
+}
+
+// The running value every 1000 bytes: offered without waiting for the dialog.
+void OfferChecksum(uint32_t accumulator, void* context) {
+    char text[32];
+    FormatText(text, sizeof text, "CRC: 0x%08x", accumulator);
+    OfferStatusText(static_cast<HWND>(context), text);
 }
 
 enum FeedResult { FeedDone, FeedStopped };
@@ -71,7 +80,7 @@ FeedResult FeedStream(FILE* stream, long long limit, ChecksumRun* run, HWND prog
         }
         size_t got = fread(block, 1, want, stream);
         if (got == 0) break;
-        ChecksumFeed(run, block, got, progressWindow != nullptr ? ShowChecksum : nullptr, progressWindow);
+        ChecksumFeed(run, block, got, progressWindow != nullptr ? OfferChecksum : nullptr, progressWindow);
         fed += static_cast<long long>(got);
     }
     return FeedDone;

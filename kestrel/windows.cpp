@@ -18,6 +18,7 @@
 #include "package_state.h"
 #include "config_rules.h"
 #include "resource.h"
+#include "status_line.h"
 #include "text_buffer.h"
 
 namespace {
@@ -175,6 +176,9 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         CancelRun(dialog, commandId);
         return TRUE;
     }
+    case statusOfferedMessage:
+        ShowOfferedStatusText(dialog);
+        return TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return TRUE;
