@@ -81,7 +81,9 @@ class Launcher(unittest.TestCase):
 
     def test_programs_in_order_with_associations_overrides_and_a_failed_start(self):
         folder = os.path.join(self.root, "launch")
-        files = [rs.CabFile("SETUP.EXE", self.sample), rs.CabFile("doc.kdoc", b"doc"),
+        # SETUP.EXE is stored read-only: once it has ended, its deletion is
+        # tried for a while and then given up, and the next program runs.
+        files = [rs.CabFile("SETUP.EXE", self.sample, attributes=0x21), rs.CabFile("doc.kdoc", b"doc"),
                  rs.CabFile("doc.ksys", b"sys"), rs.CabFile("doc.kfb", b"fb")]
         cab = os.path.join(self.root, "launch.cab")
         rs.write(cab, rs.cabinet(files))
@@ -134,9 +136,10 @@ class Launcher(unittest.TestCase):
         # One after the other: each waited-for program ended before the next
         # one started (the log is appended in order).
         self.assertTrue(setup["ended"] and kdoc["ended"], got)
-        # Waited-for programs' files are deleted; the <nowait> one's stays.
+        # Waited-for programs' files are deleted; the <nowait> one's and the
+        # read-only one stay.
         left = sorted(os.listdir(os.path.join(rs.temp_folder(), "KSV000")))
-        self.assertEqual(left, ["doc.ksys"])
+        self.assertEqual(left, ["SETUP.EXE", "doc.ksys"])
 
 
 if __name__ == "__main__":
