@@ -72,7 +72,6 @@ class ExtractionRun(unittest.TestCase):
         # The file names in cabinet order (a fast file may slip between two
         # polls), no hostile name; the empty text only before the first and
         # after the last (the window hides at once after clearing it).
-        self.assertTrue(any(s.startswith("CRC: 0x") for s in statuses), statuses)
         inner = names[1:-1] if len(names) > 1 else []
         self.assertNotIn("", inner, statuses)
         order = ["readme.txt", "a\\b\\c.txt", "locked.txt", "quiet.dat", "last.txt"]
