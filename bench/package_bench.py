@@ -9,6 +9,8 @@ one run measures:
   copy     a plain copy of the payload bytes (the floor of any extraction)
   kcab     `kcab extract` of the same cabinet, natively
   wine     Wine starting and ending a trivial program (Wine's own start-up)
+  dialog   a package with a one-file payload: Wine's start-up of a program
+           that shows the progress dialog, with fonts and an X window
   package  the package run under Wine: checksum, payload copy, extraction,
            status texts and clean-up
 and prints the times and the package's ratio to kcab + Wine's start-up.
@@ -87,6 +89,15 @@ def main():
         package = os.path.join(work, "bench.exe")
         subprocess.run([pack, "build", "--stub", os.path.join(wine_dir, "kestrel.exe"), "--output", package,
                         "--cabinet", cab, "--string", "467=0"], check=True, stdout=subprocess.DEVNULL)
+        tiny_dir = os.path.join(work, "tiny")
+        os.makedirs(tiny_dir)
+        with open(os.path.join(tiny_dir, "readme.txt"), "w") as f:
+            f.write("one small file\n")
+        tiny_cab = os.path.join(work, "tiny.cab")
+        subprocess.run([kcab, "create", "-o", tiny_cab, tiny_dir], check=True, stdout=subprocess.DEVNULL)
+        tiny_package = os.path.join(work, "tiny.exe")
+        subprocess.run([pack, "build", "--stub", os.path.join(wine_dir, "kestrel.exe"), "--output", tiny_package,
+                        "--cabinet", tiny_cab, "--string", "467=0"], check=True, stdout=subprocess.DEVNULL)
         cab_bytes = os.path.getsize(cab)
         print(f"corpus {total / 1e6:.1f} MB in {cab_bytes / 1e6:.1f} MB of MSZIP cabinet")
 
@@ -105,15 +116,18 @@ def main():
         try:
             trivial = os.path.join(wine_dir, "demo_setup.exe")
             wine_s = min(timed(lambda: wineharness.run([trivial], extra_env={"KESTREL_DEMO_LOG": "NUL"})) for _ in range(3))
+            dialog_s = min(timed(lambda: wineharness.run([tiny_package])) for _ in range(3))
             package_s = timed(lambda: wineharness.run([package], timeout=1800))
         finally:
             winesession.stop(state)
 
         print(f"output sha256 (kcab) {digest.hexdigest()[:16]}")
         print(f"{'step':<10}{'seconds':>10}{'MB/s':>10}")
-        for name, seconds in (("copy", copy_s), ("kcab", kcab_s), ("wine", wine_s), ("package", package_s)):
+        for name, seconds in (("copy", copy_s), ("kcab", kcab_s), ("wine", wine_s), ("dialog", dialog_s),
+                              ("package", package_s)):
             print(f"{name:<10}{seconds:>10.2f}{total / 1e6 / seconds:>10.1f}")
         print(f"package / (kcab + wine start-up) = {package_s / (kcab_s + wine_s):.2f}")
+        print(f"package / (kcab + start-up with the dialog) = {package_s / (kcab_s + dialog_s):.2f}")
         print(f"package / copy = {package_s / copy_s:.1f}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
