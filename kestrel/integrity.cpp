@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "auto_close.h"
 #include "checksum.h"
 #include "config_rules.h"
 #include "dir_entry.h"
@@ -23,26 +24,6 @@ const int statusItem = 1006;
 // Bytes read from a stream at once; every byte is still fed in order.
 const size_t readBlockBytes = 4096;
 const char copyName[] = "tmp000.exe";
-
-// One FILE* that closes itself.
-class AutoCloseStream {
-public:
-    explicit AutoCloseStream(FILE* stream) : stream(stream) {}
-    ~AutoCloseStream() { Close(); }
-    AutoCloseStream(const AutoCloseStream&) = delete;
-    AutoCloseStream& operator=(const AutoCloseStream&) = delete;
-    FILE* Get() const { return stream; }
-    // 0 when the close (and so the final write) failed.
-    int Close() {
-        int ok = 1;
-        if (stream != nullptr) ok = fclose(stream) == 0;
-        stream = nullptr;
-        return ok;
-    }
-
-private:
-    FILE* stream;
-};
 
 // The size of the package file as the directory reports it (low 32 bits).
 DWORD PackageFileSize() {
@@ -98,13 +79,13 @@ int ComputePackageChecksum(char* digits, HWND progressWindow) {
     ChecksumRun run;
     ChecksumBegin(&run);
     {
-        AutoCloseStream image(fopen(exePath, "rb"));
+        AutoCloseFile image(fopen(exePath, "rb"));
         if (image.Get() == nullptr) return 0;
         if (stubBytes > 0 && FeedStream(image.Get(), stubBytes, &run, nullptr) == FeedStopped) return 0;
     }
     if (progressWindow != nullptr) ShowChecksum(run.accumulator, progressWindow);
     {
-        AutoCloseStream payload(fopen(exePath, "rb"));
+        AutoCloseFile payload(fopen(exePath, "rb"));
         if (payload.Get() == nullptr) return 0;
         if (fseek(payload.Get(), static_cast<long>(payloadOffset), SEEK_SET) != 0) return 0;
         ChecksumBeginFile(&run);
@@ -116,7 +97,7 @@ int ComputePackageChecksum(char* digits, HWND progressWindow) {
         if (!FormatText(partPath, sizeof partPath, "%s%s.%03d", exeDir, packageConfig.partBaseName, part)) {
             return 0;  // a cut path could name another file
         }
-        AutoCloseStream partFile(fopen(partPath, "rb"));
+        AutoCloseFile partFile(fopen(partPath, "rb"));
         if (partFile.Get() == nullptr) return 0;
         ChecksumBeginFile(&run);
         if (FeedStream(partFile.Get(), -1, &run, progressWindow) == FeedStopped) return 0;
@@ -131,7 +112,7 @@ int ReadIntegrityMarker(char* marker) {
     uint32_t markerOffset = 0;
     if (!LocateMarker(PackageFileSize(), ReadNumber(packageConfig.payloadSize), &markerOffset)) return 0;
     if (markerOffset > 0x7fffffffu) return 0;
-    AutoCloseStream package(fopen(exePath, "rb"));
+    AutoCloseFile package(fopen(exePath, "rb"));
     if (package.Get() == nullptr) return 0;
     if (fseek(package.Get(), static_cast<long>(markerOffset), SEEK_SET) != 0) return 0;
     size_t got = fread(marker, 1, markerLength, package.Get());
@@ -162,7 +143,7 @@ int RewriteIntegrityMarker(const char* marker) {
     }
     int written = 0;
     {
-        AutoCloseStream copy(fopen(copyPath, "r+b"));
+        AutoCloseFile copy(fopen(copyPath, "r+b"));
         if (copy.Get() == nullptr) {
             DeleteFileA(copyPath);
             return 0;
