@@ -9,6 +9,7 @@
 #include "quantum.h"
 #include "quantum_reference.h"
 #include "quantum_state.h"
+#include "quantum_heap_fixture.h"
 #include "quantum_test_io.h"
 #include "quantum_test_support.h"
 
@@ -20,18 +21,12 @@ int Create(int32_t windowBits, uint32_t* maxBlockSize, uint32_t* inputBufferSize
                          TestWrite, TestClose, TestSeek);
 }
 
-class QuantumApi : public ::testing::Test {
+class QuantumApi : public QuantumHeapTest {
    protected:
-    void SetUp() override {
-        ResetTestIo();
-        liveBefore = testHeap.live.size();
-    }
     void TearDown() override {
-        EXPECT_EQ(testHeap.live.size(), liveBefore) << "allocations leaked";
-        EXPECT_EQ(testHeap.badFrees, 0);
+        QuantumHeapTest::TearDown();
         EXPECT_EQ(quantumState.currentContext, nullptr) << "a context was left alive";
     }
-    size_t liveBefore = 0;
 };
 
 TEST_F(QuantumApi, WindowBitsLimits) {

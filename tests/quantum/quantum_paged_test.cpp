@@ -10,23 +10,18 @@
 #include "quantum.h"
 #include "quantum_reference.h"
 #include "quantum_state.h"
+#include "quantum_heap_fixture.h"
 #include "quantum_test_io.h"
 #include "quantum_test_support.h"
 
 namespace {
 
-class QuantumPaged : public ::testing::Test {
+class QuantumPaged : public QuantumHeapTest {
    protected:
-    void SetUp() override {
-        ResetTestIo();
-        liveBefore = testHeap.live.size();
-    }
     void TearDown() override {
-        EXPECT_EQ(testHeap.live.size(), liveBefore) << "allocations leaked";
-        EXPECT_EQ(testHeap.badFrees, 0);
+        QuantumHeapTest::TearDown();
         for (const TestFile& file : testFiles.files) EXPECT_FALSE(file.open) << "scratch file left open";
     }
-    size_t liveBefore = 0;
 };
 
 int BufferCount() {

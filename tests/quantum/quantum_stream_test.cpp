@@ -9,20 +9,13 @@
 #include "quantum.h"
 #include "quantum_reference.h"
 #include "quantum_state.h"
+#include "quantum_heap_fixture.h"
 #include "quantum_test_io.h"
 #include "quantum_test_support.h"
 
 namespace {
 
-class QuantumStream : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        ResetTestIo();
-        liveBefore = testHeap.live.size();
-    }
-    void TearDown() override { EXPECT_EQ(testHeap.live.size(), liveBefore) << "allocations leaked"; }
-    size_t liveBefore = 0;
-};
+class QuantumStream : public QuantumHeapTest {};
 
 TEST_F(QuantumStream, MatchOfDistanceOneRepeatsTheLastByte) {
     RefQuantumEncoder encoder(10);
