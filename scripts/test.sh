@@ -43,6 +43,8 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build/fuzz -j "$jobs"
 
 status=0
+rm -f build/native/Testing/Temporary/LastTestsFailed.log build/asan/Testing/Temporary/LastTestsFailed.log \
+    build/fuzz/Testing/Temporary/LastTestsFailed.log
 step "native tests (with the Wine tests)"
 (cd build/native && ctest --output-on-failure -j "$jobs") || status=1
 step "asan tests"
@@ -50,6 +52,14 @@ step "asan tests"
 step "fuzz regression and short runs"
 (cd build/fuzz && ctest --output-on-failure -j "$jobs") || status=1
 
+# Repeat the failures last, so that the end of a long log names them.
 echo
+for dir in build/native build/asan build/fuzz; do
+    failed="$dir/Testing/Temporary/LastTestsFailed.log"
+    if [ -s "$failed" ]; then
+        echo "==== failed in $dir:"
+        sed 's/^/    /' "$failed"
+    fi
+done
 if [ $status -eq 0 ]; then echo "==== all test runs passed"; else echo "==== some test run failed"; fi
 exit $status
