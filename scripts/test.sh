@@ -21,8 +21,9 @@ cmake --build build/win32 -j "$jobs"
 
 # The Wine tests run the i686 build where this machine executes i386 code, and
 # otherwise the x86-64 test build of the same sources under wine64.
+# KESTREL_WINE64=1 asks for the x86-64 flavour on any machine.
 wineDir="$root/build/win32"
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+if [ -n "${KESTREL_WINE64:-}" ] || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     step "win64 test build (this machine cannot execute i386 code)"
     cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     cmake --build build/win64 -j "$jobs"

@@ -26,12 +26,16 @@
 //   attributes:PATH    prints "attributes PATH=0xHEX" (GetFileAttributesA)
 //   times:PATH         prints "times PATH=CREATED WRITTEN", each the UTC
 //                      FILETIME as seconds since 1970
+//   tree-root          selects the root item of the current window's tree
+//                      view (a folder browser's Desktop); prints "tree-root
+//                      selected" or "tree-root missing"
 //   dacl:PATH          prints "dacl PATH=PROTECTED SID,SID,..." (the string
 //                      SIDs of the access-allowed entries) or "dacl PATH=none"
 //
 // Any wait gives up after --timeout MS (default 60000) and prints
 // "timeout STEP", ending the program with exit code 2.
 #include <windows.h>
+#include <commctrl.h>
 #include <sddl.h>
 
 #include <cstdio>
@@ -97,6 +101,25 @@ bool Alive(HWND window) { return IsWindow(window) && IsWindowVisible(window); }
     printf("timeout %s\n", step);
     fflush(stdout);
     exit(2);
+}
+
+BOOL CALLBACK FindTreeView(HWND child, LPARAM parameter) {
+    char className[128];
+    GetClassNameA(child, className, sizeof className);
+    if (strcmp(className, WC_TREEVIEWA) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(parameter) = child;
+    return FALSE;
+}
+
+// Tree items are handles, so this works from another process; item texts
+// would need a pointer into kestrel's memory and are not read.
+bool SelectTreeRoot(HWND window) {
+    HWND tree = nullptr;
+    EnumChildWindows(window, FindTreeView, reinterpret_cast<LPARAM>(&tree));
+    if (tree == nullptr) return false;
+    LRESULT root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    if (root == 0) return false;
+    return SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, root) != 0;
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
@@ -279,6 +302,8 @@ int main(int argc, char** argv) {
             printf("attributes %s=0x%lx\n", rest.c_str(), static_cast<unsigned long>(GetFileAttributesA(rest.c_str())));
         } else if (verb == "times") {
             PrintTimes(rest.c_str());
+        } else if (verb == "tree-root") {
+            PrintLine("tree-root ", SelectTreeRoot(current) ? "selected" : "missing");
         } else if (verb == "dacl") {
             PrintDacl(rest.c_str());
         } else {

@@ -134,6 +134,25 @@ class ExtractionRun(unittest.TestCase):
         self.assertEqual(rs.ksv_folders(), [])
         self.assertEqual(sorted(os.listdir(folder)), ["pkg.exe"])
 
+    def test_folder_picked_while_extracting_in_place(self):
+        # Both flags: the browser is shown, and whatever is picked there the
+        # payload lands beside the package; no program is started.
+        folder = self.folder("both")
+        log = os.path.join(self.root, "setup.log")
+        setup = rs.read(wine.win32_path("sample_setup.exe"))
+        package = self.package(folder, [rs.CabFile("setup.exe", setup), rs.CabFile("sub\\x.txt", b"in place")],
+                               ["--ask-folder", "--in-place", "--check-off", "--program", "setup.exe"])
+        run = rs.Run(package, steps=["find:Browse for Folder", "tree-root", "click:1"],
+                     extra_env={"KESTREL_SAMPLE_LOG": wine.to_windows(log)}).go()
+        self.assertEqual(run.code, 0)
+        self.assertIn("tree-root selected", run.lines)
+        self.assertEqual(rs.read(os.path.join(folder, "sub", "x.txt")), b"in place")
+        self.assertEqual(rs.read(os.path.join(folder, "setup.exe")), setup)
+        # Only the work cabinet file beside the package is removed.
+        self.assertEqual(sorted(os.listdir(folder)), ["pkg.exe", "setup.exe", "sub"])
+        self.assertFalse(os.path.exists(log))
+        self.assertEqual(rs.ksv_folders(), [])
+
     def error_run(self, package, args=()):
         run = rs.Run(package, args, steps=["find:" + ERROR_CAPTION, "title", "text:%d" % MESSAGE_TEXT_ID,
                                            "click:1", "gone"]).go()

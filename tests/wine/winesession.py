@@ -25,7 +25,10 @@ WINE64 = "/usr/lib/wine/wine64"
 
 
 def machine_runs_i386():
-    """False on machines whose kernel refuses i386 executables."""
+    """False on machines whose kernel refuses i386 executables, and when
+    KESTREL_WINE64 asks for the x86-64 flavour on any machine."""
+    if os.environ.get("KESTREL_WINE64"):
+        return False
     try:
         return subprocess.run(["/lib/ld-linux.so.2", "--version"], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=30).returncode == 0
