@@ -22,7 +22,7 @@ namespace {
 
 const int statusItem = 1006;
 // Bytes read from a stream at once; every byte is still fed in order.
-const size_t readBlockBytes = 4096;
+const size_t readBlockBytes = 32768;
 const char copyName[] = "tmp000.exe";
 
 // The size of the package file as the directory reports it (low 32 bits).
