@@ -123,6 +123,20 @@ class ExtractionRun(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(work)), ["one.txt", "two"])
         self.assertEqual(rs.read(os.path.join(work, "two", "two.txt")), b"2")
 
+    def test_payload_that_is_no_cabinet(self):
+        # Nothing is reported: the run goes on with the further cabinets.
+        folder = self.folder("nocab")
+        junk = os.path.join(self.root, "junk.bin")
+        rs.write(junk, b"MSCX not a cabinet at all " * 200)
+        package = rs.pack(os.path.join(folder, "pkg.exe"), cabinet_path=junk,
+                          options=["--additional", "a.cab", "--no-cleanup", "--check-off"])
+        rs.write(os.path.join(folder, "a.cab"), rs.cabinet([rs.CabFile("from_a.txt", b"a")]))
+        run = rs.Run(package, steps=["find:" + TITLE, "gone"]).go()
+        self.assertEqual(run.code, 0)
+        self.assertIn("gone", run.lines)
+        self.assertEqual(rs.ksv_folders(), ["KSV000"])
+        self.assertEqual(os.listdir(os.path.join(rs.temp_folder(), "KSV000")), ["from_a.txt"])
+
     def test_folder_browser_cancelled(self):
         # Cancelled: nothing is written anywhere, no message, no program.
         folder = self.folder("browse")
