@@ -10,6 +10,9 @@
 // startup.cpp: configuration and own paths.
 void LoadPackageConfig();
 void FindOwnPaths();
+// Starts path with optionText as its whole command line and does not wait;
+// returns 0 when it could not be started.
+int StartChainStep(const char* path, char* optionText);
 
 // integrity.cpp: the marker and the package checksum.
 // digits receives 8 lowercase hex digits and a NUL (at least 9 chars).

@@ -157,19 +157,10 @@ int RewriteIntegrityMarker(const char* marker) {
         return 0;
     }
 
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(copyPath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!StartChainStep(copyPath, commandLine)) {
         DeleteFileA(copyPath);
         return 0;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     ExitProcess(0);
 }
 

@@ -21,6 +21,22 @@
 #include "resource.h"
 #include "text_buffer.h"
 
+// Starts path with the option text alone as its command line; nothing waits.
+int StartChainStep(const char* path, char* optionText) {
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(path, optionText, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return 0;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
 namespace {
 
 const DWORD chainPauseMs = 1000;
@@ -45,20 +61,6 @@ void RestrictDllSearch() {
     SetDefaultDllDirectoriesFn setDirectories;
     memcpy(&setDirectories, &found, sizeof setDirectories);
     setDirectories(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-}
-
-// Starts path with the option text alone as its command line; nothing waits.
-void StartChainStep(const char* path, char* optionText) {
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process;
-    if (CreateProcessA(path, optionText, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
 }
 
 // Running as the patched copy: copy it over the package named by argument
