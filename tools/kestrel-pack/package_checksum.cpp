@@ -1,25 +1,15 @@
-// package_checksum.cpp: ChecksumStep and the ranges it covers in a package.
+// package_checksum.cpp: the ranges the package checksum covers, fed to kestrel's
+// own accumulator.
 #include "package_checksum.h"
 
 #include <cstdio>
 
-uint32_t ChecksumStep(uint32_t accumulator, uint8_t byte, uint32_t polynomial) {
-    uint32_t data = static_cast<uint32_t>(byte) << 8;
-    for (int bit = 0; bit < 8; ++bit) {
-        // Only bit 15 of (accumulator XOR data) decides; bits shifted past 31 are lost.
-        if ((accumulator ^ data) & 0x8000u) {
-            accumulator = (accumulator << 1) ^ polynomial;
-        } else {
-            accumulator <<= 1;
-        }
-        data <<= 1;
-    }
-    return accumulator;
-}
-
 uint32_t ChecksumBytes(uint32_t accumulator, const uint8_t* data, size_t count) {
-    for (size_t i = 0; i < count; ++i) accumulator = ChecksumStep(accumulator, data[i], packagePolynomial);
-    return accumulator;
+    ChecksumRun run;
+    ChecksumBegin(&run);
+    run.accumulator = accumulator;
+    ChecksumFeed(&run, data, count, nullptr, nullptr);
+    return run.accumulator;
 }
 
 std::string ChecksumText(uint32_t accumulator) {

@@ -1,9 +1,8 @@
 // package_checksum.h: the package checksum that kestrel tests at start.
 //
-// A 32-bit accumulator, 0 at the start, fed with every covered byte in order
-// by ChecksumStep with polynomial 0x1021. The accumulator is never cut to 16
-// bits: its low half is the XMODEM CRC-16 of the bytes, its high half the last
-// 16 bits shifted out of bit 15. The text form is "%08x" (lowercase).
+// The accumulator is kestrel's own (checksum.h of the front end's portable
+// rules): 0 at the start, fed with every covered byte in order. The text form
+// is "%08x" (lowercase).
 //
 // The covered bytes are, in order: the package file's first stubSize bytes
 // (or all of it when shorter), the last payloadSize bytes of the file, and
@@ -16,12 +15,9 @@
 #include <string>
 #include <vector>
 
-const uint32_t packagePolynomial = 0x1021;
+#include "checksum.h"
 
-// The accumulator after feeding one byte.
-uint32_t ChecksumStep(uint32_t accumulator, uint8_t byte, uint32_t polynomial);
-
-// The accumulator after feeding count bytes with packagePolynomial.
+// The accumulator after feeding count bytes.
 uint32_t ChecksumBytes(uint32_t accumulator, const uint8_t* data, size_t count);
 
 // "%08x" of the accumulator: 8 lowercase hexadecimal digits.
