@@ -3,8 +3,8 @@
 the Cancel sequence (IDCANCEL, as the Escape key sends it), which stops the
 worker, removes the temporary work folder and ends the process with 0.
 
-tests/win32's kestrel-press-cancel.exe waits for the dialog, reads its texts
-once a file name shows, and cancels."""
+tests/win32's window_driver.exe waits for the dialog, reads its texts, and
+cancels once a file name shows."""
 import os
 import random
 import shutil
@@ -16,6 +16,9 @@ import package_builder as pb
 import wineharness as wine
 
 RUN_TIMEOUT_S = 300
+TITLE = "Brindlewick Technology"
+(STATUS_ITEM, MIDDLE_ITEM, TOP_ITEM) = (1006, 1007, 1008)
+IDCANCEL = 2
 
 
 def ksv_folders():
@@ -55,18 +58,20 @@ class ProgressDialog(unittest.TestCase):
         before = ksv_folders()
 
         package = wine.start([wine.to_windows(path)], cwd=folder)
-        presser = wine.run([wine.win32_path("kestrel-press-cancel.exe"), "Brindlewick Technology", "240000"],
-                           timeout=RUN_TIMEOUT_S)
+        steps = ["find:" + TITLE, "title", "text:%d" % TOP_ITEM, "text:%d" % MIDDLE_ITEM,
+                 "watch-for:%d:file" % STATUS_ITEM, "command:%d" % IDCANCEL, "gone"]
+        driver = wine.run([wine.win32_path("window_driver.exe"), "--timeout", "240000"] + steps,
+                          timeout=RUN_TIMEOUT_S)
         package.communicate(timeout=RUN_TIMEOUT_S)
         wine.wait_idle(timeout=RUN_TIMEOUT_S)
 
-        report = presser.stdout.decode("latin-1").replace("\r", "")
-        self.assertEqual(presser.returncode, 0, report + presser.stderr.decode("latin-1")[-1000:])
-        lines = dict(line.split("=", 1) for line in report.splitlines() if "=" in line)
-        self.assertEqual(lines["title"], "Brindlewick Technology")
-        self.assertEqual(lines["top"], "Please Wait while Self-Extracting is executing...")
-        self.assertEqual(lines["middle"], "Extracting in progress")
-        self.assertRegex(lines["status"], r"^file\d{3}\.bin$")
+        report = driver.stdout.decode("latin-1").replace("\r", "").splitlines()
+        self.assertEqual(driver.returncode, 0, report[-20:] + [driver.stderr.decode("latin-1")[-1000:]])
+        self.assertIn("title " + TITLE, report)
+        self.assertIn("text %d=Please Wait while Self-Extracting is executing..." % TOP_ITEM, report)
+        self.assertIn("text %d=Extracting in progress" % MIDDLE_ITEM, report)
+        statuses = [line[len("status "):] for line in report if line.startswith("status ")]
+        self.assertRegex(statuses[-1], r"^file\d{3}\.bin$")
         self.assertEqual(package.returncode, 0)
         # The temporary work folder went with everything extracted so far;
         # nothing was extracted beside the package.
